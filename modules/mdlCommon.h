@@ -1,0 +1,27 @@
+// The strings the window's handlers share for the whole run, and the routines they share.
+#pragma once
+
+#include <string>
+
+#include "platform/Platform.h"
+
+namespace pruvolt::mdlCommon {
+
+// Empty at start; each is written once and read later.
+inline std::wstring strConnection;   // the probe's connection string
+inline std::wstring strTempFolder;   // the value of TMP when the installer was staged
+inline std::wstring strSetupSource;  // the installer beside the program
+inline std::wstring strSetupFile;    // the staged installer, the one that is launched
+
+// True when this 32-bit process runs under WOW64, that is on 64-bit Windows; false also on a
+// Windows that has no IsWow64Process.
+bool Is64BitWindows(Platform& platform);
+
+// Asks a new Scripting.FileSystemObject. A failure to create the object is raised to the caller.
+bool FileExist(Platform& platform, const std::wstring& path);
+
+// Sets strConnection for testdb.mdb in the program folder: through the ODBC driver on Windows
+// NT 6.1 (Windows 7, Server 2008 R2), through the Jet 4.0 OLE DB provider everywhere else.
+void SetConnectionString(Platform& platform);
+
+}  // namespace pruvolt::mdlCommon

@@ -1,0 +1,152 @@
+// The one interface through which the window's handlers and the modules reach the operating system.
+// It includes no Windows header: the logic that uses it compiles and is unit-tested on Linux.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/PlatformError.h"
+
+namespace pruvolt {
+
+// The window's controls that the logic reads or changes. The window itself is addressed by the
+// window operations below.
+enum class Control {
+    lblMessage,
+    cmdInstall0,  // the install button, item 0 of the button array
+    cmdInstall2,  // the exit button, item 2 of the button array
+    picProgress,
+    picProgressInner,
+    imgProgressFlash,
+};
+
+enum class Timer { tmrEvents, tmrEnd };
+
+// Opaque values handed back and forth unchanged, as the Windows calls they stand for do.
+using ModuleHandle = std::uintptr_t;
+using ProcAddress = std::uintptr_t;
+using ProcessHandle = std::uintptr_t;
+using WindowHandle = std::uintptr_t;
+
+// The record GetVersionExA fills: the same 148 bytes, field for field.
+struct OsVersionInfoA {
+    std::uint32_t dwOSVersionInfoSize;
+    std::uint32_t dwMajorVersion;
+    std::uint32_t dwMinorVersion;
+    std::uint32_t dwBuildNumber;
+    std::uint32_t dwPlatformId;
+    char szCSDVersion[128];
+};
+static_assert(sizeof(OsVersionInfoA) == 148);
+
+// An ADO recordset. Released when its owner goes; never closed explicitly.
+class AdoRecordset {
+public:
+    virtual ~AdoRecordset() = default;
+    // Recordset.Open with exactly two arguments (Source, ActiveConnection); cursor type, lock type
+    // and options stay at ADO's "unspecified" defaults. Returns when the query ran; raises the
+    // provider's error otherwise. Blocks until the driver answers; runs no other handler.
+    virtual void Open(const std::wstring& source, const std::wstring& activeConnection) = 0;
+};
+
+// A Scripting.FileSystemObject.
+class FileSystemObject {
+public:
+    virtual ~FileSystemObject() = default;
+    virtual bool FileExists(const std::wstring& path) = 0;
+};
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // --- Process ---------------------------------------------------------------------------
+
+    // True when another copy of this program runs. The first copy to ask owns a named kernel
+    // object for the rest of its run.
+    virtual bool PreviousInstanceRunning() = 0;
+
+    // Ends the process at once. No handler, destructor or clean-up runs after it.
+    [[noreturn]] virtual void EndProgram() = 0;
+
+    // The executable's folder; ends in "\" only at a drive root.
+    virtual std::wstring ProgramFolder() = 0;
+
+    // The value of an environment variable; empty when it is not set.
+    virtual std::wstring EnvironmentVariable(const std::wstring& name) = 0;
+
+    // --- Window ----------------------------------------------------------------------------
+    // Lengths and positions are twips (1/1440 inch).
+
+    virtual float ScreenWidth() = 0;
+    virtual float ScreenHeight() = 0;
+    // The window's outer size, frame included.
+    virtual float WindowWidth() = 0;
+    virtual float WindowHeight() = 0;
+    // Screen coordinates; negative values are allowed and are not clamped.
+    virtual void SetWindowLeft(float twips) = 0;
+    virtual void SetWindowTop(float twips) = 0;
+    virtual std::wstring WindowCaption() = 0;
+    virtual WindowHandle GetWindowHandle() = 0;
+    // Shows the window modeless and returns at once; it paints when events are processed.
+    virtual void ShowWindow() = 0;
+
+    // Dispatches every message already queued for this thread (paint, input, timer ticks), then
+    // returns. Clicks and timer ticks run inside this call.
+    virtual void ProcessPendingEvents() = 0;
+
+    // --- Controls --------------------------------------------------------------------------
+    // Each takes effect at once and is painted when events are processed.
+
+    virtual void SetLabelText(const std::wstring& text) = 0;
+    virtual void SetVisible(Control control, bool visible) = 0;
+    // Position and size in the container's coordinates, twips.
+    virtual float ControlLeft(Control control) = 0;
+    virtual void SetControlLeft(Control control, float twips) = 0;
+    virtual float ControlWidth(Control control) = 0;
+
+    // Enabling starts a fresh interval: the first tick comes one full interval later. Ticks are
+    // delivered on this thread while the timer is enabled.
+    virtual void SetTimerEnabled(Timer timer, bool enabled) = 0;
+
+    // OK only, as the buttons value says; modal; returns when dismissed. Other handlers (timer
+    // ticks) may run while it is open.
+    virtual void MessageBox(const std::wstring& prompt, std::uint32_t buttons,
+                            const std::wstring& title) = 0;
+
+    // --- Components ------------------------------------------------------------------------
+
+    // CreateObject: raises when the class is unknown or cannot be created.
+    virtual std::unique_ptr<AdoRecordset> CreateRecordset(const std::wstring& progId) = 0;
+    virtual std::unique_ptr<FileSystemObject> CreateFileSystemObject() = 0;
+
+    // Copies a file, overwriting the destination; raises on failure.
+    virtual void CopyFile(const std::wstring& source, const std::wstring& destination) = 0;
+
+    // --- Windows calls the logic makes itself ------------------------------------------------
+
+    // Fills the record as far as it can; false when the call failed.
+    virtual bool GetVersionExA(OsVersionInfoA& info) = 0;
+    virtual ModuleHandle GetModuleHandleA(const char* moduleName) = 0;
+    // 0 when the module lacks the function.
+    virtual ProcAddress GetProcAddress(ModuleHandle module, const char* procName) = 0;
+    virtual ProcessHandle GetCurrentProcess() = 0;
+    // Calls the IsWow64Process found at `function`; the result value is returned as the call's.
+    virtual bool IsWow64Process(ProcAddress function, ProcessHandle process,
+                                std::int32_t& wow64Flag) = 0;
+
+    // Starts `applicationPath` with the command line `commandLine` (which names the program
+    // again, quoted, as its first word) and the window style given; returns at once without
+    // waiting. Raises when the program cannot be started.
+    virtual void LaunchCommandLine(const std::wstring& applicationPath,
+                                   const std::wstring& commandLine, int windowStyle) = 0;
+
+    // ShellExecuteA: the texts are converted to the system's ANSI code page. Its result is not
+    // examined. Raises only when the function cannot be called at all.
+    virtual void ShellExecuteA(WindowHandle window, const std::wstring& operation,
+                               const std::wstring& file, const std::wstring& parameters,
+                               const std::wstring& directory, int showCommand) = 0;
+};
+
+}  // namespace pruvolt

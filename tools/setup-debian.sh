@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Installs what building and testing the program needs on Debian 12: the MinGW-w64 i686 cross
+# toolchain, Wine (32-bit and 64-bit, so the i386 architecture), a virtual X server, a CJK font
+# and the zh_TW.UTF-8 locale, GoogleTest, and the independent readers of our sample database.
+# Safe to run again: it installs only what is missing.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ libgtest-dev pkg-config
+  g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev
+  wine wine32:i386 wine64
+  xvfb xauth x11-utils imagemagick
+  fonts-wqy-microhei locales
+  mdbtools odbc-mdbtools unixodbc unixodbc-dev
+  zip unzip
+)
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+
+missing=()
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+  need_update=1
+fi
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  $sudo apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+elif [ "${need_update:-0}" = 1 ]; then
+  $sudo apt-get update -q
+fi
+
+# The end-to-end tests run the program in Traditional Chinese.
+if ! locale -a 2>/dev/null | grep -qiE '^zh_TW\.utf-?8$'; then
+  echo "setup: generating the zh_TW.UTF-8 locale"
+  $sudo sed -i -E 's/^# *(zh_TW\.UTF-8 UTF-8)/\1/' /etc/locale.gen
+  grep -q '^zh_TW.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_TW.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+  $sudo locale-gen >/dev/null
+fi

@@ -1,0 +1,157 @@
+// The main window's handlers. Every failure that the program expects is answered here, where it
+// happens; any other error propagates to the window system's default report, which ends the program.
+#include "window/frmStartup.h"
+
+#include "modules/mdlCommon.h"
+#include "window/Texts.h"
+
+namespace pruvolt {
+
+namespace {
+
+constexpr std::uint32_t kMessageBoxButtons = 0x1030;  // OK only, exclamation, system-modal
+constexpr int kWindowStyleNormalFocus = 1;            // SW_SHOWNORMAL
+constexpr float kOffScreenLeft = -20000.0f;
+constexpr float kFlashStep = 200.0f;
+
+}  // namespace
+
+std::wstring frmStartup::FailureText(const PlatformError& error) {
+    return texts::kFailureNumberOpen + std::to_wstring(error.number) + texts::kFailureNumberClose +
+           error.description;
+}
+
+void frmStartup::CentreWindow() {
+    platform_.SetWindowLeft((platform_.ScreenWidth() - platform_.WindowWidth()) / 2.0f);
+    platform_.SetWindowTop((platform_.ScreenHeight() - platform_.WindowHeight()) / 2.0f);
+}
+
+void frmStartup::ReportFailure(const PlatformError& error) {
+    platform_.SetLabelText(FailureText(error));
+    platform_.ProcessPendingEvents();
+}
+
+void frmStartup::Form_Load() {
+    if (platform_.PreviousInstanceRunning()) {
+        platform_.EndProgram();
+    }
+    CentreWindow();
+    platform_.SetLabelText(texts::kProbing);
+    platform_.ShowWindow();
+    // Paint before the probe blocks. Both buttons are live here, so a click may run now.
+    platform_.ProcessPendingEvents();
+    mdlCommon::SetConnectionString(platform_);
+
+    // Both live until the handler returns; the recordset is never closed explicitly.
+    const std::wstring source = L"select * from testdata";
+    std::unique_ptr<AdoRecordset> recordset;
+    try {
+        recordset = platform_.CreateRecordset(L"adodb.recordset");
+        recordset->Open(source, mdlCommon::strConnection);
+        platform_.SetLabelText(texts::kSuccess);
+        platform_.SetVisible(Control::cmdInstall0, false);
+        platform_.SetVisible(Control::cmdInstall2, true);
+        platform_.ProcessPendingEvents();
+        return;
+    } catch (const PlatformError& error) {
+        ReportFailure(error);
+    }
+
+    platform_.SetVisible(Control::cmdInstall0, true);
+    platform_.SetVisible(Control::cmdInstall2, true);
+    // The trap stays armed while staging: a failed copy replaces the probe's report. The staging
+    // runs once; it is not repeated after such a failure.
+    try {
+        StageInstaller();
+    } catch (const PlatformError& error) {
+        ReportFailure(error);
+    }
+}
+
+void frmStartup::StageInstaller() {
+    using namespace mdlCommon;
+    strTempFolder = platform_.EnvironmentVariable(L"TMP");
+    const std::wstring namePart = Is64BitWindows(platform_) ? L"\\ade64.exe" : L"\\ade.exe";
+    strSetupSource = platform_.ProgramFolder() + namePart;
+    strSetupFile = strTempFolder + namePart;
+    if (FileExist(platform_, strSetupSource)) {
+        platform_.CopyFile(strSetupSource, strSetupFile);
+    }
+}
+
+void frmStartup::cmdInstall_Click(std::int16_t Index) {
+    if (Index == 0) {
+        StartInstallProcess();
+    } else if (Index == 2) {
+        platform_.EndProgram();
+    }
+}
+
+void frmStartup::StartInstallProcess() {
+    using mdlCommon::strSetupFile;
+    platform_.SetVisible(Control::cmdInstall0, false);
+    platform_.SetVisible(Control::cmdInstall2, false);
+    platform_.SetVisible(Control::picProgress, true);
+    platform_.SetTimerEnabled(Timer::tmrEvents, true);
+    platform_.ProcessPendingEvents();
+    platform_.SetWindowLeft(0.0f);
+    platform_.SetWindowTop(0.0f);
+
+    if (!mdlCommon::FileExist(platform_, strSetupFile)) {
+        platform_.SetVisible(Control::picProgress, false);
+        platform_.SetTimerEnabled(Timer::tmrEvents, false);
+        CentreWindow();
+        platform_.ProcessPendingEvents();
+        platform_.MessageBox(texts::kNotFoundBefore + strSetupFile + texts::kNotFoundAfter,
+                             kMessageBoxButtons, platform_.WindowCaption());
+        platform_.EndProgram();
+    }
+
+    // Moved out of sight, not hidden: the window stays shown with its strip.
+    platform_.SetWindowLeft(kOffScreenLeft);
+    platform_.ProcessPendingEvents();
+    platform_.SetTimerEnabled(Timer::tmrEnd, true);
+
+    // Launched by its exact path, and quoted on the command line: a TMP path with blanks must not
+    // make Windows try the path's prefixes as programs first.
+    try {
+        platform_.LaunchCommandLine(strSetupFile, L"\"" + strSetupFile + L"\" /passive",
+                                    kWindowStyleNormalFocus);
+        return;
+    } catch (const PlatformError&) {
+    }
+    try {
+        platform_.ShellExecuteA(platform_.GetWindowHandle(), L"Open", strSetupFile, L"/passive",
+                                L"C:\\", kWindowStyleNormalFocus);
+        return;
+    } catch (const PlatformError&) {
+    }
+    platform_.MessageBox(texts::kLaunchFailed, kMessageBoxButtons, platform_.WindowCaption());
+    platform_.EndProgram();
+}
+
+void frmStartup::tmrEnd_Timer() {
+    platform_.EndProgram();
+}
+
+void frmStartup::tmrEvents_Timer() {
+    platform_.SetControlLeft(Control::imgProgressFlash,
+                             platform_.ControlLeft(Control::imgProgressFlash) + kFlashStep);
+    // Compared with the outer frame's width: the highlight slides on through the strip's
+    // overhang, out of sight, before it jumps back to just left of its container.
+    if (platform_.ControlLeft(Control::imgProgressFlash) >=
+        platform_.ControlWidth(Control::picProgress)) {
+        platform_.SetControlLeft(Control::imgProgressFlash,
+                                 -platform_.ControlWidth(Control::imgProgressFlash));
+    }
+    platform_.ProcessPendingEvents();
+
+    const int dots = intDotCounter / 10 + 1;
+    platform_.SetLabelText(texts::kInstalling + std::wstring(static_cast<std::size_t>(dots), L'.'));
+    platform_.ProcessPendingEvents();
+
+    intDotCounter = intDotCounter + 1 >= 100 ? 0 : intDotCounter + 1;
+    platform_.ProcessPendingEvents();
+}
+
+}  // namespace pruvolt

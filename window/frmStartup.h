@@ -1,0 +1,39 @@
+// The main window's handlers: the start-up probe, the install and exit buttons, the end timer and
+// the progress animation.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/FormEvents.h"
+#include "platform/Platform.h"
+
+namespace pruvolt {
+
+class frmStartup final : public FormEvents {
+public:
+    explicit frmStartup(Platform& platform) : platform_(platform) {}
+
+    void Form_Load() override;
+    void cmdInstall_Click(std::int16_t Index) override;
+    void tmrEvents_Timer() override;
+    void tmrEnd_Timer() override;
+
+    void StartInstallProcess();
+
+    // The failure text for an error: number in signed decimal, then the description.
+    static std::wstring FailureText(const PlatformError& error);
+
+private:
+    // Copies the installer that matches this Windows into the TMP folder.
+    void StageInstaller();
+    // Centres the window on the screen; a window larger than the screen gets a negative position.
+    void CentreWindow();
+    void ReportFailure(const PlatformError& error);
+
+    Platform& platform_;
+    // Ticks of the animation, 0 to 99; lives for the whole run and survives the timer's stops.
+    int intDotCounter = 0;
+};
+
+}  // namespace pruvolt
