@@ -1,0 +1,245 @@
+// The scripted stand-in for the operating system.
+#include "tests/unit/FakePlatform.h"
+
+#include <sstream>
+
+#include "window/Layout.h"
+
+namespace pruvolt::test {
+
+namespace {
+
+std::wstring Name(Control control) {
+    switch (control) {
+        case Control::lblMessage:
+            return L"lblMessage";
+        case Control::cmdInstall0:
+            return L"cmdInstall0";
+        case Control::cmdInstall2:
+            return L"cmdInstall2";
+        case Control::picProgress:
+            return L"picProgress";
+        case Control::picProgressInner:
+            return L"picProgressInner";
+        case Control::imgProgressFlash:
+            return L"imgProgressFlash";
+    }
+    return L"?";
+}
+
+std::wstring Name(Timer timer) {
+    return timer == Timer::tmrEvents ? L"tmrEvents" : L"tmrEnd";
+}
+
+// Shortest form: 7.5, -20000, 0.
+std::wstring Number(float value) {
+    std::wostringstream out;
+    out.precision(9);
+    out << value;
+    return out.str();
+}
+
+std::wstring Bool(bool value) {
+    return value ? L"true" : L"false";
+}
+
+class FakeRecordset final : public AdoRecordset {
+   public:
+    explicit FakeRecordset(FakePlatform& platform) : platform_(platform) {}
+    void Open(const std::wstring& source, const std::wstring& activeConnection) override {
+        platform_.log.push_back(L"Open(" + source + L"|" + activeConnection + L")");
+        if (platform_.openError) throw *platform_.openError;
+    }
+
+   private:
+    FakePlatform& platform_;
+};
+
+class FakeFileSystem final : public FileSystemObject {
+   public:
+    explicit FakeFileSystem(FakePlatform& platform) : platform_(platform) {}
+    bool FileExists(const std::wstring& path) override {
+        platform_.log.push_back(L"FileExists(" + path + L")");
+        return platform_.files.contains(path);
+    }
+
+   private:
+    FakePlatform& platform_;
+};
+
+}  // namespace
+
+FakePlatform::FakePlatform() {
+    // As the window is designed: both buttons shown, the strip hidden, both timers stopped.
+    const auto place = [this](Control control, const layout::Box& box, bool shown) {
+        left[control] = static_cast<float>(box.left);
+        width[control] = static_cast<float>(box.width);
+        visible[control] = shown;
+    };
+    place(Control::lblMessage, layout::kLblMessage, true);
+    place(Control::cmdInstall0, layout::kCmdInstall0, true);
+    place(Control::cmdInstall2, layout::kCmdInstall2, true);
+    place(Control::picProgress, layout::kPicProgress, false);
+    place(Control::picProgressInner, layout::kPicProgressInner, true);
+    place(Control::imgProgressFlash, layout::kImgProgressFlash, true);
+    timerEnabled[Timer::tmrEvents] = false;
+    timerEnabled[Timer::tmrEnd] = false;
+    version = OsVersionInfoA{148, 10, 0, 19045, 2, "Service Pack 9"};
+}
+
+void FakePlatform::OnProcessEvents(int nth, std::function<void()> event) {
+    events_.emplace(nth, std::move(event));
+}
+
+std::vector<std::wstring> FakePlatform::LogOf(const std::wstring& prefix) const {
+    std::vector<std::wstring> matching;
+    for (const auto& entry : log) {
+        if (entry.starts_with(prefix)) matching.push_back(entry);
+    }
+    return matching;
+}
+
+bool FakePlatform::PreviousInstanceRunning() {
+    log.push_back(L"PreviousInstanceRunning");
+    return previousInstance;
+}
+
+void FakePlatform::EndProgram() {
+    log.push_back(L"EndProgram");
+    throw ProgramEnded{};
+}
+
+std::wstring FakePlatform::EnvironmentVariable(const std::wstring& name) {
+    log.push_back(L"EnvironmentVariable(" + name + L")");
+    const auto found = environment.find(name);
+    return found == environment.end() ? std::wstring() : found->second;
+}
+
+void FakePlatform::SetWindowLeft(float twips) {
+    log.push_back(L"SetWindowLeft(" + Number(twips) + L")");
+    windowLeft = twips;
+}
+
+void FakePlatform::SetWindowTop(float twips) {
+    log.push_back(L"SetWindowTop(" + Number(twips) + L")");
+    windowTop = twips;
+}
+
+void FakePlatform::ShowWindow() {
+    log.push_back(L"ShowWindow");
+}
+
+void FakePlatform::ProcessPendingEvents() {
+    log.push_back(L"ProcessPendingEvents");
+    const int call = ++processEventsCalls;
+    std::vector<std::function<void()>> due;
+    for (auto [it, end] = events_.equal_range(call); it != end; ++it) due.push_back(it->second);
+    for (const auto& event : due) {
+        if (EndsProgram(*this, event)) throw ProgramEnded{};
+    }
+}
+
+void FakePlatform::SetLabelText(const std::wstring& text) {
+    log.push_back(L"SetLabelText(" + text + L")");
+    label = text;
+}
+
+void FakePlatform::SetVisible(Control control, bool isVisible) {
+    log.push_back(L"SetVisible(" + Name(control) + L"," + Bool(isVisible) + L")");
+    visible[control] = isVisible;
+}
+
+void FakePlatform::SetControlLeft(Control control, float twips) {
+    log.push_back(L"SetControlLeft(" + Name(control) + L"," + Number(twips) + L")");
+    left[control] = twips;
+}
+
+void FakePlatform::SetTimerEnabled(Timer timer, bool enabled) {
+    log.push_back(L"SetTimerEnabled(" + Name(timer) + L"," + Bool(enabled) + L")");
+    timerEnabled[timer] = enabled;
+}
+
+void FakePlatform::MessageBox(const std::wstring& prompt, std::uint32_t buttons,
+                              const std::wstring& title) {
+    log.push_back(L"MessageBox(" + prompt + L")");
+    messageBoxes.push_back({prompt, buttons, title});
+    if (whileMessageBoxOpen && EndsProgram(*this, whileMessageBoxOpen)) throw ProgramEnded{};
+}
+
+std::unique_ptr<AdoRecordset> FakePlatform::CreateRecordset(const std::wstring& progId) {
+    log.push_back(L"CreateRecordset(" + progId + L")");
+    if (createRecordsetError) throw *createRecordsetError;
+    return std::make_unique<FakeRecordset>(*this);
+}
+
+std::unique_ptr<FileSystemObject> FakePlatform::CreateFileSystemObject() {
+    if (createFileSystemError) {
+        log.push_back(L"CreateFileSystemObject failed");
+        throw *createFileSystemError;
+    }
+    return std::make_unique<FakeFileSystem>(*this);
+}
+
+void FakePlatform::CopyFile(const std::wstring& source, const std::wstring& destination) {
+    log.push_back(L"CopyFile(" + source + L"|" + destination + L")");
+    if (copyError) throw *copyError;
+    const auto found = files.find(source);
+    if (found == files.end()) throw PlatformError{53, L"File not found"};
+    files[destination] = found->second;
+}
+
+bool FakePlatform::GetVersionExA(OsVersionInfoA& info) {
+    log.push_back(L"GetVersionExA");
+    versionRecordsPassed.push_back(info);
+    if (!version || info.dwOSVersionInfoSize != sizeof(OsVersionInfoA)) return false;
+    info = *version;
+    info.dwOSVersionInfoSize = sizeof(OsVersionInfoA);
+    return true;
+}
+
+ModuleHandle FakePlatform::GetModuleHandleA(const char* moduleName) {
+    procNamesLookedUp.push_back(std::string(moduleName) + "!");
+    return 0x7c800000;
+}
+
+ProcAddress FakePlatform::GetProcAddress(ModuleHandle module, const char* procName) {
+    procNamesLookedUp.back() += procName;
+    return module == 0x7c800000 ? isWow64Address : 0;
+}
+
+bool FakePlatform::IsWow64Process(ProcAddress function, ProcessHandle process, std::int32_t& flag) {
+    log.push_back(L"IsWow64Process");
+    if (function != isWow64Address || process != kCurrentProcess) return false;
+    flag = wow64Flag;
+    return true;
+}
+
+void FakePlatform::LaunchCommandLine(const std::wstring& applicationPath,
+                                     const std::wstring& commandLine, int windowStyle) {
+    log.push_back(L"LaunchCommandLine(" + applicationPath + L"|" + commandLine + L"|" +
+                  std::to_wstring(windowStyle) + L")");
+    if (launchError) throw *launchError;
+}
+
+void FakePlatform::ShellExecuteA(WindowHandle window, const std::wstring& operation,
+                                 const std::wstring& file, const std::wstring& parameters,
+                                 const std::wstring& directory, int showCommand) {
+    log.push_back(L"ShellExecuteA(" + std::to_wstring(window) + L"|" + operation + L"|" + file +
+                  L"|" + parameters + L"|" + directory + L"|" + std::to_wstring(showCommand) +
+                  L")");
+    if (shellExecuteError) throw *shellExecuteError;
+}
+
+bool EndsProgram(FakePlatform& platform, const std::function<void()>& handler) {
+    try {
+        handler();
+        return false;
+    } catch (const ProgramEnded&) {
+        return true;
+    } catch (const PlatformError& error) {
+        platform.log.push_back(L"UnhandledError(" + std::to_wstring(error.number) + L")");
+        return true;
+    }
+}
+
+}  // namespace pruvolt::test

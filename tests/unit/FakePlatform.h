@@ -1,0 +1,111 @@
+// A scripted stand-in for the operating system: it keeps the window's and the machine's state,
+// logs every step that matters in order, and delivers clicks and ticks inside
+// ProcessPendingEvents, as the window system does.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace pruvolt::test {
+
+// Thrown by EndProgram. No handler catches it, so a run stops where the real program would end.
+struct ProgramEnded {};
+
+struct MessageBoxCall {
+    std::wstring prompt;
+    std::uint32_t buttons;
+    std::wstring title;
+};
+
+class FakePlatform final : public Platform {
+   public:
+    FakePlatform();
+
+    // --- Script -------------------------------------------------------------------------------
+    // Runs `event` inside the nth call of ProcessPendingEvents (1-based, nested calls counted).
+    void OnProcessEvents(int nth, std::function<void()> event);
+
+    bool previousInstance = false;
+    float screenWidth = 15360.0f, screenHeight = 11520.0f;  // 1024 x 768 pixels
+    float windowWidth = 4140.0f, windowHeight = 4095.0f;
+    std::wstring caption = L"Pruvolt & Installer";
+    WindowHandle windowHandle = 0x10086;
+    std::wstring programFolder = L"C:\\Tools";
+    std::map<std::wstring, std::wstring> environment;
+    std::map<std::wstring, std::string> files;  // path -> contents
+    std::optional<OsVersionInfoA> version;      // empty: GetVersionExA fails
+    ProcAddress isWow64Address = 0x7c801234;    // 0: this Windows has no IsWow64Process
+    std::int32_t wow64Flag = 0;
+    std::optional<PlatformError> createRecordsetError, openError, createFileSystemError, copyError,
+        launchError, shellExecuteError;
+    std::function<void()> whileMessageBoxOpen;
+
+    // --- What happened ----------------------------------------------------------------------
+    std::vector<std::wstring> log;
+    std::wstring label;
+    std::map<Control, bool> visible;
+    std::map<Control, float> left, width;
+    std::map<Timer, bool> timerEnabled;
+    float windowLeft = 0.0f, windowTop = 0.0f;
+    std::vector<OsVersionInfoA> versionRecordsPassed;  // as GetVersionExA received them
+    std::vector<std::string> procNamesLookedUp;        // "module!proc"
+    std::vector<MessageBoxCall> messageBoxes;
+    int processEventsCalls = 0;
+
+    // Entries of `log` that start with `prefix`, in order.
+    std::vector<std::wstring> LogOf(const std::wstring& prefix) const;
+
+    // --- Platform -----------------------------------------------------------------------------
+    bool PreviousInstanceRunning() override;
+    [[noreturn]] void EndProgram() override;
+    std::wstring ProgramFolder() override { return programFolder; }
+    std::wstring EnvironmentVariable(const std::wstring& name) override;
+    float ScreenWidth() override { return screenWidth; }
+    float ScreenHeight() override { return screenHeight; }
+    float WindowWidth() override { return windowWidth; }
+    float WindowHeight() override { return windowHeight; }
+    void SetWindowLeft(float twips) override;
+    void SetWindowTop(float twips) override;
+    std::wstring WindowCaption() override { return caption; }
+    WindowHandle GetWindowHandle() override { return windowHandle; }
+    void ShowWindow() override;
+    void ProcessPendingEvents() override;
+    void SetLabelText(const std::wstring& text) override;
+    void SetVisible(Control control, bool isVisible) override;
+    float ControlLeft(Control control) override { return left.at(control); }
+    void SetControlLeft(Control control, float twips) override;
+    float ControlWidth(Control control) override { return width.at(control); }
+    void SetTimerEnabled(Timer timer, bool enabled) override;
+    void MessageBox(const std::wstring& prompt, std::uint32_t buttons,
+                    const std::wstring& title) override;
+    std::unique_ptr<AdoRecordset> CreateRecordset(const std::wstring& progId) override;
+    std::unique_ptr<FileSystemObject> CreateFileSystemObject() override;
+    void CopyFile(const std::wstring& source, const std::wstring& destination) override;
+    bool GetVersionExA(OsVersionInfoA& info) override;
+    ModuleHandle GetModuleHandleA(const char* moduleName) override;
+    ProcAddress GetProcAddress(ModuleHandle module, const char* procName) override;
+    ProcessHandle GetCurrentProcess() override { return kCurrentProcess; }
+    bool IsWow64Process(ProcAddress function, ProcessHandle process, std::int32_t& flag) override;
+    void LaunchCommandLine(const std::wstring& applicationPath, const std::wstring& commandLine,
+                           int windowStyle) override;
+    void ShellExecuteA(WindowHandle window, const std::wstring& operation, const std::wstring& file,
+                       const std::wstring& parameters, const std::wstring& directory,
+                       int showCommand) override;
+
+    static constexpr ProcessHandle kCurrentProcess = static_cast<ProcessHandle>(-1);
+
+   private:
+    std::multimap<int, std::function<void()>> events_;
+};
+
+// Runs a handler as the window system would: an error that escapes it gets the default report,
+// which ends the program. True when the program ended, false when the handler returned.
+bool EndsProgram(FakePlatform& platform, const std::function<void()>& handler);
+
+}  // namespace pruvolt::test
