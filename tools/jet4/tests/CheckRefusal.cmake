@@ -1,0 +1,28 @@
+# Runs the writer on a description it must refuse: it has to fail with a message and leave
+# nothing behind in the output folder.
+# cmake -DJET4=<tool> -DWORK_DIR=<empty folder> -P CheckRefusal.cmake
+
+file(REMOVE_RECURSE ${WORK_DIR})
+file(MAKE_DIRECTORY ${WORK_DIR})
+file(WRITE ${WORK_DIR}/bad.txt "table testdata\ncolumn ID long\ncolumn Name text 5\nrow 1 | Too long a name\n")
+execute_process(COMMAND ${JET4} --table ${WORK_DIR}/bad.txt ${WORK_DIR}/out.mdb
+                RESULT_VARIABLE rc ERROR_VARIABLE err)
+if(rc EQUAL 0)
+  message(FATAL_ERROR "the writer accepted a value longer than its column")
+endif()
+if(NOT err MATCHES "longer than 5 characters")
+  message(FATAL_ERROR "unclear message: ${err}")
+endif()
+file(GLOB left RELATIVE ${WORK_DIR} ${WORK_DIR}/*)
+if(NOT left STREQUAL "bad.txt")
+  message(FATAL_ERROR "the failed run left files behind: ${left}")
+endif()
+
+# A good run replaces an existing file and leaves no temporary file.
+file(WRITE ${WORK_DIR}/out.mdb "old")
+execute_process(COMMAND ${JET4} ${WORK_DIR}/out.mdb RESULT_VARIABLE rc)
+file(GLOB left RELATIVE ${WORK_DIR} ${WORK_DIR}/*)
+file(SIZE ${WORK_DIR}/out.mdb size)
+if(NOT rc EQUAL 0 OR NOT left STREQUAL "bad.txt;out.mdb" OR NOT size EQUAL 90112)
+  message(FATAL_ERROR "good run: exit ${rc}, files ${left}, size ${size}")
+endif()
