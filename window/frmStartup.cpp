@@ -57,11 +57,11 @@ void frmStartup::Form_Load() {
         ReportFailure(error);
     }
 
-    platform_.SetVisible(Control::cmdInstall0, true);
-    platform_.SetVisible(Control::cmdInstall2, true);
-    // The trap stays armed while staging: a failed copy replaces the probe's report. The staging
+    // The trap stays armed for the rest: a failed copy replaces the probe's report. The staging
     // runs once; it is not repeated after such a failure.
     try {
+        platform_.SetVisible(Control::cmdInstall0, true);
+        platform_.SetVisible(Control::cmdInstall2, true);
         StageInstaller();
     } catch (const PlatformError& error) {
         ReportFailure(error);

@@ -1,0 +1,29 @@
+// Turns what Windows and COM report into the one error the logic knows.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "platform/PlatformError.h"
+
+namespace pruvolt::win32 {
+
+// ADO's own codes (facility FACILITY_CONTROL) as users know them, e.g. 0x800A0E7A -> 3706; any
+// other HRESULT as itself, a negative number.
+std::int32_t ErrorNumber(HRESULT hr);
+
+// The system's message text for a code, without the trailing line break; empty when it has none.
+std::wstring SystemMessage(DWORD code);
+
+// From a failed COM call: the description of the thread's error info when the component left
+// one, else the system's message text for the HRESULT.
+PlatformError ComError(HRESULT hr);
+
+// From a failed Win32 call's last-error code.
+PlatformError Win32Error(DWORD code);
+
+// Throws ComError(hr) when hr reports failure.
+void ThrowIfFailed(HRESULT hr);
+
+}  // namespace pruvolt::win32

@@ -1,0 +1,104 @@
+// The platform on Windows: the main window and its controls, the message pump, and the calls into
+// the system and its components.
+#pragma once
+
+#include <windows.h>
+#include <ocidl.h>
+#include <olectl.h>
+
+#include <array>
+
+#include "platform/FormEvents.h"
+#include "platform/Platform.h"
+#include "platform/win32/Handles.h"
+
+namespace pruvolt::win32 {
+
+class Win32Platform final : public Platform {
+public:
+    explicit Win32Platform(HINSTANCE instance);
+    Win32Platform(const Win32Platform&) = delete;
+    Win32Platform& operator=(const Win32Platform&) = delete;
+
+    // Creates the window (not yet shown), delivers the load event, then pumps messages until the
+    // program ends. Never returns.
+    [[noreturn]] void Run(FormEvents& events);
+
+    bool PreviousInstanceRunning() override;
+    [[noreturn]] void EndProgram() override;
+    std::wstring ProgramFolder() override;
+    std::wstring EnvironmentVariable(const std::wstring& name) override;
+
+    float ScreenWidth() override;
+    float ScreenHeight() override;
+    float WindowWidth() override;
+    float WindowHeight() override;
+    void SetWindowLeft(float twips) override;
+    void SetWindowTop(float twips) override;
+    std::wstring WindowCaption() override;
+    WindowHandle GetWindowHandle() override;
+    void ShowWindow() override;
+    void ProcessPendingEvents() override;
+
+    void SetLabelText(const std::wstring& text) override;
+    void SetVisible(Control control, bool visible) override;
+    float ControlLeft(Control control) override;
+    void SetControlLeft(Control control, float twips) override;
+    float ControlWidth(Control control) override;
+    void SetTimerEnabled(Timer timer, bool enabled) override;
+    void MessageBox(const std::wstring& prompt, std::uint32_t buttons,
+                    const std::wstring& title) override;
+
+    std::unique_ptr<AdoRecordset> CreateRecordset(const std::wstring& progId) override;
+    std::unique_ptr<FileSystemObject> CreateFileSystemObject() override;
+    void CopyFile(const std::wstring& source, const std::wstring& destination) override;
+
+    bool GetVersionExA(OsVersionInfoA& info) override;
+    ModuleHandle GetModuleHandleA(const char* moduleName) override;
+    ProcAddress GetProcAddress(ModuleHandle module, const char* procName) override;
+    ProcessHandle GetCurrentProcess() override;
+    bool IsWow64Process(ProcAddress function, ProcessHandle process,
+                        std::int32_t& wow64Flag) override;
+    void LaunchCommandLine(const std::wstring& applicationPath, const std::wstring& commandLine,
+                           int windowStyle) override;
+    void ShellExecuteA(WindowHandle window, const std::wstring& operation,
+                       const std::wstring& file, const std::wstring& parameters,
+                       const std::wstring& directory, int showCommand) override;
+
+    // The report of a failure that no handler expected; ends the program.
+    [[noreturn]] void ReportUnexpected(const std::wstring& description, std::int32_t number);
+
+private:
+    static constexpr std::size_t kControlCount = 6;
+
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void CreateMainWindow();
+    void LoadImages();
+    HWND CreateChild(const wchar_t* windowClass, const wchar_t* text, DWORD style, HWND parent,
+                     int left, int top, int width, int height, int id);
+    HWND ControlWindow(Control control) const { return controls_[static_cast<std::size_t>(control)]; }
+    void MoveWindowTo(float left, float top);
+    void ClickFocusedButton();
+
+    HINSTANCE instance_;
+    FormEvents* events_ = nullptr;
+    HWND window_ = nullptr;
+    std::array<HWND, kControlCount> controls_{};
+    // Positions as the logic set them, in twips: the window's device pixels round them.
+    float windowLeft_ = 0;
+    float windowTop_ = 0;
+    std::array<float, kControlCount> controlLeft_{};
+    HWND focus_ = nullptr;  // the control that gets the focus back when the window is activated
+
+    UniqueHandle instanceMutex_;
+    UniqueFont labelFont_;
+    UniqueFont buttonFont_;
+    ComPtr<IPicture> logo_;
+    UniqueBitmap progressFrame_;
+    UniqueBitmap progressFill_;
+    UniqueBitmap progressFlash_;
+    HBRUSH background_ = nullptr;  // stock, not owned
+};
+
+}  // namespace pruvolt::win32

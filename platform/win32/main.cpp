@@ -1,0 +1,18 @@
+// The program's entry: prepares the process, then hands it to the main window.
+#include <windows.h>
+#include <objbase.h>
+
+#include "platform/win32/Win32Platform.h"
+#include "window/frmStartup.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // The current folder leaves the DLL search. Nothing stricter: database drivers and providers
+    // load their own dependencies from their own folders.
+    ::SetDllDirectoryW(L"");
+    // Never uninitialised: the program ends by ending the process.
+    (void)::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+
+    pruvolt::win32::Win32Platform platform(instance);
+    pruvolt::frmStartup form(platform);
+    platform.Run(form);
+}

@@ -1,0 +1,401 @@
+// The end-to-end test driver: a console program that runs inside Wine beside the program under
+// test and observes it from outside, as a user's tools would: it starts it, finds its window,
+// reads the child windows' classes, texts, visibility and positions, clicks buttons, reads and
+// dismisses message boxes, and saves screenshots. It reads one command a line on standard input
+// and answers one line on standard output.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+LARGE_INTEGER g_frequency;
+
+double NowMs() {
+    LARGE_INTEGER now;
+    ::QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(g_frequency.QuadPart);
+}
+
+std::string ToUtf8(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                           nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
+                          nullptr, nullptr);
+    return out;
+}
+
+std::wstring FromUtf8(const std::string& text) {
+    if (text.empty()) return {};
+    const int size = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                           nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(size), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
+    return out;
+}
+
+// A JSON string literal.
+std::string Json(const std::wstring& text) {
+    std::string out = "\"";
+    for (const unsigned char c : ToUtf8(text)) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\r': out += "\\r"; break;
+        case '\n': out += "\\n"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20) {
+                char buffer[8];
+                std::snprintf(buffer, sizeof(buffer), "\\u%04x", c);
+                out += buffer;
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+    return out + "\"";
+}
+
+std::wstring WindowText(HWND window) {
+    // WM_GETTEXT, as any tool reading another process's window does.
+    wchar_t buffer[4096];
+    const LRESULT length = ::SendMessageW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer));
+    return std::wstring(buffer, static_cast<std::size_t>(length));
+}
+
+std::wstring ClassName(HWND window) {
+    wchar_t buffer[256];
+    const int length = ::GetClassNameW(window, buffer, 256);
+    return std::wstring(buffer, static_cast<std::size_t>(length));
+}
+
+struct Child {
+    HWND window;
+    HWND parent;
+};
+
+BOOL CALLBACK CollectChild(HWND child, LPARAM param) {
+    reinterpret_cast<std::vector<Child>*>(param)->push_back({child, ::GetParent(child)});
+    return TRUE;
+}
+
+std::vector<Child> Descendants(HWND top) {
+    std::vector<Child> children;
+    ::EnumChildWindows(top, CollectChild, reinterpret_cast<LPARAM>(&children));
+    return children;
+}
+
+struct Process {
+    HANDLE handle = nullptr;
+    DWORD id = 0;
+    double startMs = 0;
+};
+
+Process g_process;
+
+// The top-level window of the process under test with the given class ("" for any) and, when
+// visibleOnly, only a visible one.
+struct Search {
+    DWORD processId;
+    const wchar_t* windowClass;
+    bool visibleOnly;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
+    auto* s = reinterpret_cast<Search*>(param);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner != s->processId) return TRUE;
+    if (s->visibleOnly && !::IsWindowVisible(window)) return TRUE;
+    if (s->windowClass[0] != 0 && ClassName(window) != s->windowClass) return TRUE;
+    s->found = window;
+    return FALSE;
+}
+
+HWND FindTopWindow(const wchar_t* windowClass, bool visibleOnly) {
+    Search search{g_process.id, windowClass, visibleOnly, nullptr};
+    ::EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND MainWindow() {
+    return FindTopWindow(L"PruvoltMain", false);
+}
+
+std::string RectJson(const RECT& r) {
+    std::ostringstream out;
+    out << "[" << r.left << "," << r.top << "," << r.right - r.left << "," << r.bottom - r.top << "]";
+    return out.str();
+}
+
+// Everything a user could see of the window: its frame, its client area and every control.
+std::string Describe(HWND window) {
+    RECT outer;
+    ::GetWindowRect(window, &outer);
+    RECT client;
+    ::GetClientRect(window, &client);
+    POINT origin{0, 0};
+    ::ClientToScreen(window, &origin);
+    std::ostringstream out;
+    out << "{\"caption\":" << Json(WindowText(window)) << ",\"visible\":"
+        << (::IsWindowVisible(window) ? "true" : "false") << ",\"window\":" << RectJson(outer)
+        << ",\"client\":[" << origin.x << "," << origin.y << "," << client.right << ","
+        << client.bottom << "],\"screen\":[" << ::GetSystemMetrics(SM_CXSCREEN) << ","
+        << ::GetSystemMetrics(SM_CYSCREEN) << "],\"focus\":";
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof(gui);
+    ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &gui);
+    out << ::GetDlgCtrlID(gui.hwndFocus) << ",\"controls\":[";
+    bool first = true;
+    for (const Child& child : Descendants(window)) {
+        RECT r;
+        ::GetWindowRect(child.window, &r);
+        // Relative to the client area of the control's own container.
+        ::MapWindowPoints(HWND_DESKTOP, child.parent, reinterpret_cast<POINT*>(&r), 2);
+        out << (first ? "" : ",") << "{\"class\":" << Json(ClassName(child.window))
+            << ",\"id\":" << ::GetDlgCtrlID(child.window) << ",\"text\":"
+            << Json(WindowText(child.window)) << ",\"visible\":"
+            << (::IsWindowVisible(child.window) ? "true" : "false")
+            << ",\"depth\":" << (child.parent == window ? 1 : (::GetParent(child.parent) == window ? 2 : 3))
+            << ",\"rect\":" << RectJson(r) << "}";
+        first = false;
+    }
+    out << "]}";
+    return out.str();
+}
+
+bool SaveScreenshot(HWND window, const std::wstring& path) {
+    RECT r;
+    ::GetWindowRect(window, &r);
+    const int width = r.right - r.left;
+    const int height = r.bottom - r.top;
+    const HDC screen = ::GetDC(nullptr);
+    const HDC memory = ::CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    const HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HGDIOBJ old = ::SelectObject(memory, bitmap);
+    ::BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+    ::GdiFlush();
+    const DWORD stride = ((static_cast<DWORD>(width) * 3 + 3) / 4) * 4;
+    const DWORD imageSize = stride * static_cast<DWORD>(height);
+    BITMAPFILEHEADER header{};
+    header.bfType = 0x4D42;
+    header.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+    header.bfSize = header.bfOffBits + imageSize;
+    bool ok = false;
+    if (FILE* file = _wfopen(path.c_str(), L"wb")) {
+        std::fwrite(&header, sizeof(header), 1, file);
+        std::fwrite(&info.bmiHeader, sizeof(info.bmiHeader), 1, file);
+        std::fwrite(bits, 1, imageSize, file);
+        ok = std::fclose(file) == 0;
+    }
+    ::SelectObject(memory, old);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(memory);
+    ::ReleaseDC(nullptr, screen);
+    return ok;
+}
+
+// The text of a message box: its static control that carries the prompt.
+std::wstring MessageBoxPrompt(HWND box) {
+    std::wstring prompt;
+    for (const Child& child : Descendants(box)) {
+        if (ClassName(child.window) == L"Static" && ::GetDlgCtrlID(child.window) == 0xFFFF) {
+            prompt = WindowText(child.window);
+        }
+    }
+    return prompt;
+}
+
+std::string Answer(const std::string& line) {
+    std::istringstream in(line);
+    std::string command;
+    in >> command;
+    std::string rest;
+    std::getline(in, rest);
+    if (!rest.empty() && rest[0] == ' ') rest.erase(0, 1);
+
+    if (command == "start") {
+        // start <command line>: starts the program under test and remembers it.
+        std::wstring commandLine = FromUtf8(rest);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION info{};
+        g_process.startMs = NowMs();
+        if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                              nullptr, &startup, &info)) {
+            return "error " + std::to_string(::GetLastError());
+        }
+        ::CloseHandle(info.hThread);
+        if (g_process.handle != nullptr) ::CloseHandle(g_process.handle);
+        g_process.handle = info.hProcess;
+        g_process.id = info.dwProcessId;
+        return "ok " + std::to_string(info.dwProcessId);
+    }
+    if (command == "wait") {
+        // wait <what> <timeout ms> [text]: polls until the state is reached; answers the
+        // milliseconds since start.
+        std::istringstream args(rest);
+        std::string what;
+        int timeout = 0;
+        args >> what >> timeout;
+        std::string text;
+        std::getline(args, text);
+        if (!text.empty() && text[0] == ' ') text.erase(0, 1);
+        const std::wstring wanted = FromUtf8(text);
+        const double deadline = NowMs() + timeout;
+        bool sawWindow = false;  // for "exit": whether the process ever showed a window
+        while (true) {
+            const HWND window = MainWindow();
+            bool reached = false;
+            if (what == "shown") {
+                reached = window != nullptr && ::IsWindowVisible(window);
+            } else if (what == "label") {
+                // label: the status label's text contains `text`.
+                if (window != nullptr) {
+                    for (const Child& child : Descendants(window)) {
+                        if (ClassName(child.window) == L"PruvoltLabel" &&
+                            WindowText(child.window).find(wanted) != std::wstring::npos) {
+                            reached = true;
+                        }
+                    }
+                }
+            } else if (what == "labelchange") {
+                // labelchange: the label's text is no longer `text`.
+                if (window != nullptr) {
+                    for (const Child& child : Descendants(window)) {
+                        if (ClassName(child.window) == L"PruvoltLabel" && !WindowText(child.window).empty() &&
+                            WindowText(child.window) != wanted) {
+                            reached = true;
+                        }
+                    }
+                }
+            } else if (what == "msgbox") {
+                reached = FindTopWindow(L"#32770", true) != nullptr;
+            } else if (what == "exit") {
+                sawWindow = sawWindow || FindTopWindow(L"", true) != nullptr;
+                reached = ::WaitForSingleObject(g_process.handle, 0) == WAIT_OBJECT_0;
+            } else {
+                return "error unknown wait";
+            }
+            if (reached) {
+                std::ostringstream out;
+                out << "ok " << static_cast<long long>(NowMs() - g_process.startMs);
+                if (what == "exit") {
+                    DWORD code = 0;
+                    ::GetExitCodeProcess(g_process.handle, &code);
+                    out << " " << code << (sawWindow ? " window" : " nowindow");
+                }
+                return out.str();
+            }
+            if (NowMs() > deadline) return "timeout";
+            ::Sleep(5);
+        }
+    }
+    if (command == "describe") {
+        const HWND window = MainWindow();
+        return window == nullptr ? "none" : "ok " + Describe(window);
+    }
+    if (command == "click") {
+        // click <control id>: a mouse click's effect, posted so that a handler that blocks (a
+        // message box) does not block the driver.
+        const HWND window = MainWindow();
+        if (window == nullptr) return "none";
+        const HWND button = ::GetDlgItem(window, std::atoi(rest.c_str()));
+        if (button == nullptr) return "none";
+        ::PostMessageW(button, BM_CLICK, 0, 0);
+        return "ok";
+    }
+    if (command == "key") {
+        // key <virtual key>: a key press and release sent to the window's focused control.
+        const HWND window = MainWindow();
+        if (window == nullptr) return "none";
+        GUITHREADINFO gui{};
+        gui.cbSize = sizeof(gui);
+        ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &gui);
+        const HWND target = gui.hwndFocus != nullptr ? gui.hwndFocus : window;
+        const WPARAM key = static_cast<WPARAM>(std::atoi(rest.c_str()));
+        ::PostMessageW(target, WM_KEYDOWN, key, 1);
+        if (key == VK_SPACE) ::PostMessageW(target, WM_CHAR, L' ', 1);
+        ::PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+        return "ok";
+    }
+    if (command == "msgbox") {
+        // msgbox: the open message box's title and prompt, as JSON.
+        const HWND box = FindTopWindow(L"#32770", true);
+        if (box == nullptr) return "none";
+        return "ok {\"title\":" + Json(WindowText(box)) + ",\"prompt\":" + Json(MessageBoxPrompt(box)) + "}";
+    }
+    if (command == "dismiss") {
+        const HWND box = FindTopWindow(L"#32770", true);
+        if (box == nullptr) return "none";
+        ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        return "ok";
+    }
+    if (command == "screenshot") {
+        const HWND window = MainWindow();
+        if (window == nullptr) return "none";
+        return SaveScreenshot(window, FromUtf8(rest)) ? "ok" : "error";
+    }
+    if (command == "close") {
+        const HWND window = MainWindow();
+        if (window == nullptr) return "none";
+        ::PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+        return "ok";
+    }
+    if (command == "memory") {
+        // memory: the process's peak working set and peak private bytes, in bytes.
+        using GetProcessMemoryInfoFunction = BOOL(WINAPI*)(HANDLE, void*, DWORD);
+        struct Counters {
+            DWORD cb;
+            DWORD pageFaultCount;
+            SIZE_T peakWorkingSetSize, workingSetSize, quotaPeakPagedPoolUsage, quotaPagedPoolUsage,
+                quotaPeakNonPagedPoolUsage, quotaNonPagedPoolUsage, pagefileUsage, peakPagefileUsage;
+        } counters{};
+        counters.cb = sizeof(counters);
+        const HMODULE psapi = ::LoadLibraryW(L"psapi.dll");
+        const auto get = reinterpret_cast<GetProcessMemoryInfoFunction>(
+            reinterpret_cast<void*>(::GetProcAddress(psapi, "GetProcessMemoryInfo")));
+        if (get == nullptr || !get(g_process.handle, &counters, sizeof(counters))) return "error";
+        return "ok " + std::to_string(counters.peakWorkingSetSize) + " " +
+               std::to_string(counters.peakPagefileUsage);
+    }
+    if (command == "kill") {
+        if (g_process.handle != nullptr) ::TerminateProcess(g_process.handle, 99);
+        return "ok";
+    }
+    return "error unknown command";
+}
+
+}  // namespace
+
+int main() {
+    ::QueryPerformanceFrequency(&g_frequency);
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    char buffer[8192];
+    while (std::fgets(buffer, sizeof(buffer), stdin) != nullptr) {
+        std::string line(buffer);
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+        if (line.empty()) continue;
+        if (line == "quit") break;
+        const std::string answer = Answer(line);
+        std::fputs((answer + "\n").c_str(), stdout);
+        std::fflush(stdout);
+    }
+    return 0;
+}

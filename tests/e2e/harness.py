@@ -1,0 +1,299 @@
+"""The end-to-end harness: a virtual X server, Wine prefixes of the suite's own, and a session
+that runs the real pruvolt.exe in a program folder of the test's choosing and observes it through
+our driver (a Win32 console program running inside Wine beside it).
+
+Used as a module by the test files, and from the command line by CTest's fixtures:
+    harness.py setup     start the X server and make fresh 32-bit and 64-bit prefixes
+    harness.py cleanup   stop the prefixes' servers and the X server
+"""
+import json
+import os
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import time
+import unittest
+from pathlib import Path
+
+BUILD = Path(os.environ.get("PRUVOLT_BUILD", Path(__file__).resolve().parents[2] / "build" / "windows"))
+STATE = BUILD / "e2e"
+ARTIFACTS = STATE / "artifacts"
+PROGRAM = BUILD / "platform" / "win32" / "pruvolt.exe"
+DATABASE = BUILD / "platform" / "win32" / "testdb.mdb"
+DRIVER = BUILD / "tests" / "e2e" / "pvdriver.exe"
+STANDIN = BUILD / "tests" / "e2e" / "standin.exe"
+# The prefixes this build runs in: the 32-bit program in a 32-bit prefix and, under WOW64, in a
+# 64-bit one; the 64-bit test flavour (for machines that run no 32-bit processes) in a 64-bit one.
+BITS = int(os.environ.get("PRUVOLT_BITS", "32"))
+ARCHS = (32, 64) if BITS == 32 else (64,)
+SCREEN = (1280, 1024)
+WINESERVER = "/usr/lib/wine/wineserver64" if Path("/usr/lib/wine/wineserver64").exists() else "wineserver"
+CAPTION = "Pruvolt & Installer"
+TWIPS = 15
+
+
+def prefix_dir(arch):
+    return STATE / f"prefix{arch}"
+
+
+def wine_env(arch):
+    env = dict(os.environ)
+    env.update({
+        "WINEPREFIX": str(prefix_dir(arch)),
+        "WINEARCH": "win32" if arch == 32 else "win64",
+        "WINEDEBUG": "-all",
+        # No Mono or Gecko: the program needs neither, and their installers would ask.
+        "WINEDLLOVERRIDES": "mscoree,mshtml=",
+        "LANG": "zh_TW.UTF-8",
+        "LC_ALL": "zh_TW.UTF-8",
+    })
+    display_file = STATE / "display"
+    if display_file.exists():
+        env["DISPLAY"] = display_file.read_text().strip()
+    return env
+
+
+def wine_loader(arch):
+    """Debian's loaders: the 32-bit one starts 32-bit programs (and the prefix's 32-bit tools)."""
+    return "/usr/lib/wine/wine" if arch == 32 or BITS == 32 else "/usr/lib/wine/wine64"
+
+
+def run_wine(arch, *args, check=True, timeout=180):
+    return subprocess.run([wine_loader(arch), *args], env=wine_env(arch), check=check,
+                          timeout=timeout, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+
+
+def set_registry(arch, key, name, value, kind="REG_SZ"):
+    run_wine(arch, "reg", "add", key, "/v", name, "/t", kind, "/d", value, "/f")
+
+
+def delete_registry(arch, key, name):
+    run_wine(arch, "reg", "delete", key, "/v", name, "/f", check=False)
+
+
+def windows_to_unix(arch, path):
+    """C:\\a\\b -> the file in the prefix's drive_c."""
+    assert path[1:3] == ":\\", path
+    return prefix_dir(arch) / "drive_c" / path[3:].replace("\\", "/")
+
+
+# --- fixtures ------------------------------------------------------------------------------
+
+def free_display():
+    for number in range(87, 140):
+        if not Path(f"/tmp/.X11-unix/X{number}").exists() and not Path(f"/tmp/.X{number}-lock").exists():
+            return number
+    raise RuntimeError("no free X display number")
+
+
+def setup():
+    STATE.mkdir(parents=True, exist_ok=True)
+    ARTIFACTS.mkdir(parents=True, exist_ok=True)
+    cleanup()
+    number = free_display()
+    xvfb = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24",
+                             "-nolisten", "tcp"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                            start_new_session=True)
+    (STATE / "xvfb.pid").write_text(str(xvfb.pid))
+    deadline = time.time() + 20
+    while not Path(f"/tmp/.X11-unix/X{number}").exists():
+        if time.time() > deadline or xvfb.poll() is not None:
+            raise RuntimeError("the virtual X server did not start")
+        time.sleep(0.1)
+    (STATE / "display").write_text(f":{number}")
+    for arch in ARCHS:
+        shutil.rmtree(prefix_dir(arch), ignore_errors=True)
+        started = time.time()
+        prefix_dir(arch).mkdir(parents=True)
+        # The server stays up for the whole suite: every test starts faster.
+        subprocess.run([WINESERVER, "-p"], env=wine_env(arch), check=True)
+        run_wine(arch, "wineboot", "-i", timeout=600)
+        prepare_prefix(arch)
+        print(f"prefix{arch}: ready in {time.time() - started:.1f} s")
+    print(f"display :{number}, screen {SCREEN[0]}x{SCREEN[1]}")
+
+
+def prepare_prefix(arch):
+    # Wine draws the windows' frames itself: there is no window manager to draw them.
+    set_registry(arch, r"HKCU\Software\Wine\X11 Driver", "Decorated", "N")
+    # The fonts of a Traditional Chinese Windows are not here: the Chinese characters are drawn
+    # from Debian's WenQuanYi font, linked to the fonts the window asks for, as Windows links its own.
+    link = "wqy-microhei.ttc,WenQuanYi Micro Hei"
+    for face in ("Arial", "Tahoma", "Microsoft Sans Serif", "MS Shell Dlg", "MS Shell Dlg 2",
+                 "Segoe UI", "Liberation Sans"):
+        set_registry(arch, r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink",
+                     face, link, "REG_MULTI_SZ")
+
+
+def cleanup():
+    for arch in (32, 64):
+        if prefix_dir(arch).exists():
+            subprocess.run([WINESERVER, "-k"], env=wine_env(arch), check=False,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    pid_file = STATE / "xvfb.pid"
+    if pid_file.exists():
+        try:
+            os.killpg(int(pid_file.read_text()), signal.SIGTERM)
+        except (ProcessLookupError, ValueError, PermissionError):
+            pass
+        pid_file.unlink()
+    display_file = STATE / "display"
+    if display_file.exists():
+        display_file.unlink()
+
+
+# --- a run of the program ------------------------------------------------------------------
+
+class Driver:
+    """Our driver inside Wine: one command a line in, one answer a line out."""
+
+    def __init__(self, arch):
+        self.process = subprocess.Popen([wine_loader(arch), str(DRIVER)], env=wine_env(arch), stdin=subprocess.PIPE,
+                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                        encoding="utf-8", errors="replace", bufsize=1)
+
+    def ask(self, line):
+        self.process.stdin.write(line + "\n")
+        self.process.stdin.flush()
+        answer = self.process.stdout.readline().strip()
+        if not answer:
+            raise RuntimeError(f"the driver gave no answer to {line!r}")
+        return answer
+
+    def close(self):
+        if self.process.poll() is None:
+            try:
+                self.process.stdin.write("quit\n")
+                self.process.stdin.close()
+                self.process.wait(timeout=10)
+            except (BrokenPipeError, subprocess.TimeoutExpired):
+                self.process.kill()
+
+
+class Run:
+    """One start of pruvolt.exe from a program folder of its own, with TMP set for it."""
+
+    def __init__(self, arch, folder, tmp="C:\\e2e-tmp", installers=("ade.exe", "ade64.exe"),
+                 database=True):
+        self.arch = arch
+        self.folder = folder
+        self.tmp = tmp
+        unix_folder = windows_to_unix(arch, folder)
+        shutil.rmtree(unix_folder, ignore_errors=True)
+        unix_folder.mkdir(parents=True)
+        shutil.copy(PROGRAM, unix_folder / "pruvolt.exe")
+        if database and DATABASE.exists():
+            shutil.copy(DATABASE, unix_folder / "testdb.mdb")
+        for name in installers:
+            shutil.copy(STANDIN, unix_folder / name)
+        # Wine gives its processes TMP from the prefix's registry, not from the Linux environment.
+        if tmp is None:
+            delete_registry(arch, r"HKCU\Environment", "TMP")
+        else:
+            set_registry(arch, r"HKCU\Environment", "TMP", tmp, "REG_EXPAND_SZ")
+            unix_tmp = windows_to_unix(arch, tmp)
+            shutil.rmtree(unix_tmp, ignore_errors=True)
+            unix_tmp.mkdir(parents=True)
+        self.driver = Driver(arch)
+        self.drivers = [self.driver]
+
+    def unix(self, windows_path):
+        return windows_to_unix(self.arch, windows_path)
+
+    def start(self, driver=None):
+        driver = driver or self.driver
+        answer = driver.ask(f'start "{self.folder}\\pruvolt.exe"')
+        assert answer.startswith("ok "), answer
+        return int(answer.split()[1])
+
+    def second_driver(self):
+        driver = Driver(self.arch)
+        self.drivers.append(driver)
+        return driver
+
+    def wait(self, what, timeout_ms, text="", driver=None):
+        """Milliseconds since start when reached; None on time-out. For "exit": (ms, code, saw a window)."""
+        answer = (driver or self.driver).ask(f"wait {what} {timeout_ms} {text}".rstrip())
+        if answer == "timeout":
+            return None
+        parts = answer.split()
+        assert parts[0] == "ok", answer
+        if what == "exit":
+            return int(parts[1]), int(parts[2]), parts[3] == "window"
+        return int(parts[1])
+
+    def describe(self):
+        answer = self.driver.ask("describe")
+        assert answer.startswith("ok "), answer
+        return json.loads(answer[3:])
+
+    def control(self, state, cls, id_=None, text=None):
+        for c in state["controls"]:
+            if c["class"] == cls and (id_ is None or c["id"] == id_) and (text is None or c["text"] == text):
+                return c
+        raise AssertionError(f"no control {cls} {id_} {text} in {state}")
+
+    def label(self):
+        return self.control(self.describe(), "PruvoltLabel")["text"]
+
+    def click(self, control_id):
+        assert self.driver.ask(f"click {control_id}") == "ok"
+
+    def msgbox(self):
+        answer = self.driver.ask("msgbox")
+        return None if answer == "none" else json.loads(answer[3:])
+
+    def screenshot(self, name):
+        """Saves the window as build/windows/e2e/artifacts/<name>.png; returns (width, height, pixels)."""
+        bmp_windows = "C:\\e2e-shot.bmp"
+        bmp = self.unix(bmp_windows)
+        assert self.driver.ask(f"screenshot {bmp_windows}") == "ok"
+        ARTIFACTS.mkdir(parents=True, exist_ok=True)
+        png = ARTIFACTS / f"{name}.png"
+        convert = "/usr/bin/convert" if Path("/usr/bin/convert").exists() else "convert"
+        subprocess.run([convert, str(bmp), str(png)], check=True)
+        return read_bmp(bmp)
+
+    def close(self):
+        for driver in self.drivers:
+            try:
+                driver.ask("kill")
+            except Exception:  # the driver may be gone already
+                pass
+            driver.close()
+
+
+def read_bmp(path):
+    """A 24-bit bottom-up BMP as (width, height, pixel(x, y) -> (r, g, b))."""
+    data = Path(path).read_bytes()
+    offset = struct.unpack_from("<I", data, 10)[0]
+    width, height = struct.unpack_from("<ii", data, 18)
+    stride = (width * 3 + 3) // 4 * 4
+
+    def pixel(x, y):
+        i = offset + (height - 1 - y) * stride + x * 3
+        b, g, r = data[i], data[i + 1], data[i + 2]
+        return r, g, b
+    return width, height, pixel
+
+
+class ProgramTestCase(unittest.TestCase):
+    """Closes every run a test made, whatever happened."""
+
+    def setUp(self):
+        self.runs = []
+
+    def tearDown(self):
+        for run in self.runs:
+            run.close()
+
+    def new_run(self, *args, **kwargs):
+        run = Run(*args, **kwargs)
+        self.runs.append(run)
+        return run
+
+
+if __name__ == "__main__":
+    {"setup": setup, "cleanup": cleanup}[sys.argv[1]]()
