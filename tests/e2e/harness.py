@@ -13,6 +13,7 @@ import signal
 import struct
 import subprocess
 import sys
+import tempfile
 import time
 import unittest
 from pathlib import Path
@@ -61,8 +62,16 @@ def wine_loader(arch):
 
 
 def run_wine(arch, *args, check=True, timeout=180):
-    return subprocess.run([wine_loader(arch), *args], env=wine_env(arch), check=check,
-                          timeout=timeout, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    # Output goes to a file, not a pipe: the services Wine starts outlive the call and would hold
+    # a pipe open.
+    with tempfile.TemporaryFile() as output:
+        result = subprocess.run([wine_loader(arch), *args], env=wine_env(arch), timeout=timeout,
+                                stdin=subprocess.DEVNULL, stdout=output, stderr=subprocess.STDOUT)
+        output.seek(0)
+        result.stdout = output.read().decode("utf-8", "replace")
+    if check and result.returncode != 0:
+        raise RuntimeError(f"wine {' '.join(args)} failed ({result.returncode}): {result.stdout[-2000:]}")
+    return result
 
 
 def set_registry(arch, key, name, value, kind="REG_SZ"):
@@ -108,7 +117,8 @@ def setup():
         started = time.time()
         prefix_dir(arch).mkdir(parents=True)
         # The server stays up for the whole suite: every test starts faster.
-        subprocess.run([WINESERVER, "-p"], env=wine_env(arch), check=True)
+        subprocess.run([WINESERVER, "-p"], env=wine_env(arch), check=True,
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         run_wine(arch, "wineboot", "-i", timeout=600)
         prepare_prefix(arch)
         print(f"prefix{arch}: ready in {time.time() - started:.1f} s")
@@ -170,6 +180,7 @@ class Driver:
                 self.process.wait(timeout=10)
             except (BrokenPipeError, subprocess.TimeoutExpired):
                 self.process.kill()
+        self.process.stdout.close()
 
 
 class Run:

@@ -1,0 +1,95 @@
+"""The window and the probe, on the real program under Wine: layout, the probe's verdict with
+Wine's own ADO, the exit button, a second copy, and a screenshot."""
+import re
+import unittest
+
+from harness import ARCHS, CAPTION, SCREEN, ProgramTestCase
+
+ID_INSTALL, ID_EXIT = 100, 102
+
+
+class WindowAndProbe(ProgramTestCase):
+    def test_window_probe_and_layout(self):
+        run = self.new_run(ARCHS[0], "C:\\Pruvolt")
+        run.start()
+        self.assertIsNotNone(run.wait("shown", 30000), "the window never appeared")
+        self.assertIsNotNone(run.wait("label", 60000, "錯誤代碼"), "no verdict in the label")
+        state = run.describe()
+
+        self.assertEqual(state["caption"], CAPTION)
+        client = state["client"]
+        self.assertEqual(client[2:], [270, 246])
+        # Centred: (screen - window) / 2, rounded to the pixel.
+        window = state["window"]
+        self.assertAlmostEqual(window[0], (SCREEN[0] - window[2]) / 2, delta=1)
+        self.assertAlmostEqual(window[1], (SCREEN[1] - window[3]) / 2, delta=1)
+
+        # Wine's ADO refuses a connection string given straight to Recordset.Open; its error has
+        # no description, and the system has no message text for the number.
+        label = run.label()
+        self.assertRegex(label, r"^錯誤代碼 \(-?\d+\)\r\n回報內容：")
+        self.assertEqual(label, "錯誤代碼 (3709)\r\n回報內容：")
+
+        install = run.control(state, "Button", ID_INSTALL)
+        exit_ = run.control(state, "Button", ID_EXIT)
+        self.assertEqual((install["text"], install["visible"], install["rect"]),
+                         ("安裝資料庫驅動程式", True, [14, 172, 241, 27]))
+        self.assertEqual((exit_["text"], exit_["visible"], exit_["rect"]),
+                         ("結束程式", True, [14, 206, 241, 27]))
+        strip = [c for c in state["controls"] if c["class"] == "PruvoltPicture" and c["depth"] == 1]
+        logo, frame = strip[0], strip[1]
+        self.assertEqual((logo["rect"], logo["visible"]), ([88, 16, 92, 91], True))
+        self.assertEqual((frame["rect"], frame["visible"]), ([-10, 178, 350, 15], False))
+        self.assertEqual(state["focus"], ID_INSTALL, "the focus starts on the install button")
+
+        width, height, pixel = run.screenshot("window-failure")
+        # Client-area pixels: the window's frame lies around them.
+        ox, oy = client[0] - window[0], client[1] - window[1]
+        at = lambda x, y: pixel(ox + x, oy + y)  # noqa: E731
+        self.assertEqual(at(4, 4), (255, 255, 255), "white background")
+        self.assertEqual(at(262, 100), (255, 255, 255), "white background right of the label")
+        logo_pixels = [at(x, y) for x in range(88, 180, 4) for y in range(16, 107, 4)]
+        self.assertTrue(any(p[2] > p[0] + 60 for p in logo_pixels), "the logo's blue band")
+        self.assertTrue(any(p[0] > p[2] + 60 for p in logo_pixels), "the logo's orange band")
+        for top in (172, 206):
+            # The button's left border, across its slot.
+            border = [at(x, top + 13) for x in range(13, 18)]
+            self.assertTrue(any(max(p) < 200 for p in border), f"a button's border at y {top}")
+        self.assertEqual(at(16, 202), (255, 255, 255), "white between the two slots")
+
+    def test_exit_button_ends_at_once(self):
+        run = self.new_run(ARCHS[0], "C:\\Pruvolt")
+        run.start()
+        self.assertIsNotNone(run.wait("label", 60000, "錯誤代碼"))
+        run.click(ID_EXIT)
+        ended = run.wait("exit", 5000)
+        self.assertIsNotNone(ended, "the exit button did not end the program")
+        self.assertEqual(ended[1], 0)
+
+    def test_second_copy_ends_without_a_window(self):
+        run = self.new_run(ARCHS[0], "C:\\Pruvolt")
+        run.start()
+        self.assertIsNotNone(run.wait("shown", 30000))
+        second = run.second_driver()
+        run.start(second)
+        ended = run.wait("exit", 10000, driver=second)
+        self.assertIsNotNone(ended, "the second copy kept running")
+        self.assertFalse(ended[2], "the second copy showed a window")
+        # The first copy is untouched.
+        self.assertTrue(run.describe()["visible"])
+
+    def test_keyboard_escape_does_nothing_and_space_clicks_the_focused_button(self):
+        run = self.new_run(ARCHS[0], "C:\\Pruvolt")
+        run.start()
+        self.assertIsNotNone(run.wait("label", 60000, "錯誤代碼"))
+        self.assertEqual(run.driver.ask("key 27"), "ok")  # Escape
+        self.assertIsNone(run.wait("exit", 1500), "Escape ended the program")
+        self.assertEqual(run.driver.ask("key 9"), "ok")  # Tab: on to the exit button
+        run.wait("label", 100, "x")
+        self.assertEqual(run.describe()["focus"], ID_EXIT)
+        self.assertEqual(run.driver.ask("key 32"), "ok")  # Space
+        self.assertIsNotNone(run.wait("exit", 5000), "Space on the exit button did not end it")
+
+
+if __name__ == "__main__":
+    unittest.main()
