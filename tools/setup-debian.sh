@@ -6,8 +6,9 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ libgtest-dev pkg-config
+  cmake ninja-build g++ libgtest-dev pkg-config python3
   g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev
+  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   wine wine32:i386 wine64
   xvfb xauth x11-utils imagemagick
   fonts-wqy-microhei locales

@@ -257,7 +257,17 @@ std::string Answer(const std::string& line) {
         std::string text;
         std::getline(args, text);
         if (!text.empty() && text[0] == ' ') text.erase(0, 1);
-        const std::wstring wanted = FromUtf8(text);
+        // Line breaks travel escaped as \r and \n: the protocol is one line a command.
+        std::string unescaped;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '\\' && i + 1 < text.size() && (text[i + 1] == 'r' || text[i + 1] == 'n')) {
+                unescaped += text[i + 1] == 'r' ? '\r' : '\n';
+                ++i;
+            } else {
+                unescaped += text[i];
+            }
+        }
+        const std::wstring wanted = FromUtf8(unescaped);
         const double deadline = NowMs() + timeout;
         bool sawWindow = false;  // for "exit": whether the process ever showed a window
         while (true) {

@@ -186,6 +186,8 @@ class Driver:
 class Run:
     """One start of pruvolt.exe from a program folder of its own, with TMP set for it."""
 
+    KEEP = object()  # for tmp: leave the prefix's own TMP as it is
+
     def __init__(self, arch, folder, tmp="C:\\e2e-tmp", installers=("ade.exe", "ade64.exe"),
                  database=True):
         self.arch = arch
@@ -200,7 +202,9 @@ class Run:
         for name in installers:
             shutil.copy(STANDIN, unix_folder / name)
         # Wine gives its processes TMP from the prefix's registry, not from the Linux environment.
-        if tmp is None:
+        if tmp is Run.KEEP:
+            pass
+        elif tmp is None:
             delete_registry(arch, r"HKCU\Environment", "TMP")
         else:
             set_registry(arch, r"HKCU\Environment", "TMP", tmp, "REG_EXPAND_SZ")
@@ -226,7 +230,8 @@ class Run:
 
     def wait(self, what, timeout_ms, text="", driver=None):
         """Milliseconds since start when reached; None on time-out. For "exit": (ms, code, saw a window)."""
-        answer = (driver or self.driver).ask(f"wait {what} {timeout_ms} {text}".rstrip())
+        escaped = text.replace("\r", "\\r").replace("\n", "\\n")
+        answer = (driver or self.driver).ask(f"wait {what} {timeout_ms} {escaped}".rstrip())
         if answer == "timeout":
             return None
         parts = answer.split()
