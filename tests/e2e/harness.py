@@ -74,12 +74,39 @@ def run_wine(arch, *args, check=True, timeout=180):
     return result
 
 
+def value_args(name):
+    """reg.exe's arguments for a value; None names the key's default value."""
+    return ["/ve"] if name is None else ["/v", name]
+
+
 def set_registry(arch, key, name, value, kind="REG_SZ"):
-    run_wine(arch, "reg", "add", key, "/v", name, "/t", kind, "/d", value, "/f")
+    run_wine(arch, "reg", "add", key, *value_args(name), "/t", kind, "/d", value, "/f")
 
 
 def delete_registry(arch, key, name):
-    run_wine(arch, "reg", "delete", key, "/v", name, "/f", check=False)
+    run_wine(arch, "reg", "delete", key, *value_args(name), "/f", check=False)
+
+
+def query_registry(arch, key, name=None):
+    """A value's data as reg.exe prints it (ASCII data only: it prints in the console's code page),
+    or None when the value is not there."""
+    result = run_wine(arch, "reg", "query", key, *value_args(name), check=False)
+    if result.returncode != 0:
+        return None
+    for line in result.stdout.splitlines():
+        parts = line.strip().split("    ")
+        if len(parts) >= 2 and parts[1].startswith("REG_"):
+            return parts[2] if len(parts) > 2 else ""
+    return None
+
+
+def set_windows_version(arch, version):
+    """The Windows version Wine reports to the processes started after this ("win7", "win10",
+    "winxp", "winxp64", as winecfg names them); None for Wine's default."""
+    if version is None:
+        delete_registry(arch, r"HKCU\Software\Wine", "Version")
+    else:
+        set_registry(arch, r"HKCU\Software\Wine", "Version", version)
 
 
 def windows_to_unix(arch, path):
