@@ -362,6 +362,15 @@ std::string Answer(const std::string& line) {
         if (window == nullptr) return "none";
         return SaveScreenshot(window, FromUtf8(rest)) ? "ok" : "error";
     }
+    if (command == "moveto") {
+        // moveto <x> <y>: brings the window to a place on the screen, for a screenshot.
+        const HWND window = MainWindow();
+        if (window == nullptr) return "none";
+        int x = 0, y = 0;
+        std::istringstream(rest) >> x >> y;
+        ::SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        return "ok";
+    }
     if (command == "close") {
         const HWND window = MainWindow();
         if (window == nullptr) return "none";

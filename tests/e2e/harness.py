@@ -227,7 +227,9 @@ class Run:
         if database and DATABASE.exists():
             shutil.copy(DATABASE, unix_folder / "testdb.mdb")
         for name in installers:
-            shutil.copy(STANDIN, unix_folder / name)
+            # Each copy carries its own name after the image, so that a staged copy shows which
+            # installer it came from.
+            (unix_folder / name).write_bytes(STANDIN.read_bytes() + name.encode())
         # Wine gives its processes TMP from the prefix's registry, not from the Linux environment.
         if tmp is Run.KEEP:
             pass
@@ -240,6 +242,25 @@ class Run:
             unix_tmp.mkdir(parents=True)
         self.driver = Driver(arch)
         self.drivers = [self.driver]
+
+    def wait_file(self, windows_path, timeout=10):
+        """True once the file exists; False after the time-out."""
+        path = self.unix(windows_path)
+        deadline = time.time() + timeout
+        while not path.exists():
+            if time.time() > deadline:
+                return False
+            time.sleep(0.02)
+        return True
+
+    def launch_log(self, windows_exe):
+        """What a stand-in installer recorded of its start: commandline, folder, started (Unix ms)."""
+        log = self.unix(windows_exe + ".log")
+        if not log.exists():
+            return None
+        entries = dict(line.split("=", 1) for line in log.read_text("utf-8").splitlines() if "=" in line)
+        entries["started"] = int(entries["started"]) / 1000.0
+        return entries
 
     def unix(self, windows_path):
         return windows_to_unix(self.arch, windows_path)

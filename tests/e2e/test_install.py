@@ -1,0 +1,165 @@
+"""Staging, the install button, the end timer and the exit button, on the real program under Wine,
+with stand-in installers that record how they were started."""
+import re
+import shutil
+import subprocess
+import time
+import unittest
+import zipfile
+
+from harness import ARCHS, BITS, BUILD, CAPTION, SCREEN, STANDIN, ProgramTestCase
+
+ID_INSTALL, ID_EXIT = 100, 102
+FAILURE = "錯誤代碼"
+INSTALLING = re.compile(r"^驅動程式安裝中，請稍候\.{1,10}$")
+
+
+def staged_name(arch):
+    # Only a 32-bit program on 64-bit Windows runs under WOW64.
+    return "ade64.exe" if BITS == 32 and arch == 64 else "ade.exe"
+
+
+class Staging(ProgramTestCase):
+    def check_staged(self, arch, tmp):
+        run = self.new_run(arch, "C:\\Pruvolt", tmp=tmp)
+        run.start()
+        self.assertIsNotNone(run.wait("label", 60000, FAILURE))
+        name = staged_name(arch)
+        # Staging follows the verdict inside the same handler; allow it a moment.
+        self.assertTrue(run.wait_file(f"{tmp}\\{name}"), f"{name} was not staged")
+        staged = run.unix(f"{tmp}\\{name}")
+        self.assertEqual(staged.read_bytes(), run.unix(f"C:\\Pruvolt\\{name}").read_bytes(),
+                         f"{name} staged byte for byte")
+        other = "ade.exe" if name == "ade64.exe" else "ade64.exe"
+        self.assertFalse(run.unix(f"{tmp}\\{other}").exists())
+        return run
+
+    def test_stages_the_installer_that_matches_the_prefix(self):
+        for arch in ARCHS:
+            with self.subTest(prefix=arch):
+                self.check_staged(arch, "C:\\e2e-tmp")
+
+    @unittest.skipUnless(BITS == 32 and 64 in ARCHS, "only the 32-bit program runs under WOW64")
+    def test_wow64_stages_the_64_bit_installer(self):
+        self.check_staged(64, "C:\\e2e-tmp")
+
+    def test_tmp_with_blanks_and_chinese_characters(self):
+        tmp = "C:\\暫存 資料夾\\a b"
+        run = self.check_staged(ARCHS[0], tmp)
+        run.click(ID_INSTALL)
+        staged = f"{tmp}\\{staged_name(ARCHS[0])}"
+        self.assertTrue(run.wait_file(staged + ".log", 20), "the staged installer was not started")
+        log = run.launch_log(staged)
+        # Started by its exact path, quoted: the blanks do not split it.
+        self.assertEqual(log["commandline"], f'"{staged}" /passive')
+
+
+class InstallButton(ProgramTestCase):
+    def test_install_launches_moves_out_of_sight_and_ends_after_the_end_timer(self):
+        arch = ARCHS[0]
+        tmp = "C:\\e2e-tmp"
+        run = self.new_run(arch, "C:\\Pruvolt", tmp=tmp)
+        run.start()
+        self.assertIsNotNone(run.wait("label", 60000, FAILURE))
+        staged = f"{tmp}\\{staged_name(arch)}"
+        self.assertTrue(run.wait_file(staged))
+
+        clicked = time.time()
+        run.click(ID_INSTALL)
+        self.assertIsNotNone(run.wait("label", 10000, "驅動程式安裝中，請稍候"))
+        self.assertTrue(run.wait_file(staged + ".log", 20), "the installer was not started")
+        log = run.launch_log(staged)
+        self.assertEqual(log["commandline"], f'"{staged}" /passive')
+
+        state = run.describe()
+        self.assertTrue(state["visible"], "moved, not hidden")
+        self.assertEqual(state["window"][:2], [round(-20000 / 15), 0])
+        self.assertRegex(run.label(), INSTALLING)
+        buttons = [c for c in state["controls"] if c["class"] == "Button"]
+        self.assertTrue(all(not b["visible"] for b in buttons), "both buttons hidden")
+        frame = [c for c in state["controls"] if c["class"] == "PruvoltPicture" and c["depth"] == 1][1]
+        self.assertTrue(frame["visible"], "the progress strip is shown")
+
+        # Brought back into sight for a picture of the running strip.
+        self.assertEqual(run.driver.ask("moveto 100 100"), "ok")
+        run.wait("label", 300, "never")  # lets a few ticks paint
+        width, height, pixel = run.screenshot("window-installing")
+        state = run.describe()
+        ox, oy = state["client"][0] - state["window"][0], state["client"][1] - state["window"][1]
+        strip = [pixel(ox + x, oy + 185) for x in range(0, 270, 10)]
+        self.assertTrue(all(p[2] > 150 and p[0] < 120 for p in strip), f"a blue bar across the window: {strip}")
+
+        ended = run.wait("exit", 40000)
+        exited = time.time()
+        self.assertIsNotNone(ended, "the program did not end after the installer started")
+        self.assertEqual(ended[1], 0)
+        click_to_launch = log["started"] - clicked
+        launch_to_exit = exited - log["started"]
+        print(f"\n  click to launch {click_to_launch * 1000:.0f} ms, launch to exit {launch_to_exit * 1000:.0f} ms")
+        # The end timer's 10 s, measured from outside on a loaded machine: a generous window.
+        self.assertGreater(launch_to_exit, 8.5)
+        self.assertLess(launch_to_exit, 25)
+
+    def test_missing_installer_is_reported_and_the_program_ends(self):
+        run = self.new_run(ARCHS[0], "C:\\Pruvolt", tmp="C:\\e2e-tmp", installers=())
+        run.start()
+        self.assertIsNotNone(run.wait("label", 60000, FAILURE))
+        label_before = run.label()
+        run.click(ID_INSTALL)
+        self.assertIsNotNone(run.wait("msgbox", 20000), "no message box")
+        box = run.msgbox()
+        self.assertEqual(box["title"], CAPTION)
+        self.assertEqual(box["prompt"], f"找不到預設的C:\\e2e-tmp\\{staged_name(ARCHS[0])}安裝程式")
+        state = run.describe()
+        window = state["window"]
+        # Back in the centre, the strip hidden, both buttons still hidden.
+        self.assertAlmostEqual(window[0], (SCREEN[0] - window[2]) / 2, delta=1)
+        self.assertAlmostEqual(window[1], (SCREEN[1] - window[3]) / 2, delta=1)
+        self.assertTrue(all(not c["visible"] for c in state["controls"] if c["class"] == "Button"))
+        frame = [c for c in state["controls"] if c["class"] == "PruvoltPicture" and c["depth"] == 1][1]
+        self.assertFalse(frame["visible"])
+        label = run.label()
+        self.assertTrue(label == label_before or INSTALLING.match(label), label)
+
+        self.assertEqual(run.driver.ask("dismiss"), "ok")
+        ended = run.wait("exit", 10000)
+        self.assertIsNotNone(ended, "the program did not end after the message")
+        self.assertEqual(ended[1], 0)
+
+    def test_exit_ends_at_once_and_leaves_the_staged_installer(self):
+        run = self.new_run(ARCHS[0], "C:\\Pruvolt", tmp="C:\\e2e-tmp")
+        run.start()
+        self.assertIsNotNone(run.wait("label", 60000, FAILURE))
+        self.assertTrue(run.wait_file(f"C:\\e2e-tmp\\{staged_name(ARCHS[0])}"))
+        staged = run.unix(f"C:\\e2e-tmp\\{staged_name(ARCHS[0])}")
+        clicked = time.time()
+        run.click(ID_EXIT)
+        self.assertIsNotNone(run.wait("exit", 5000))
+        self.assertLess(time.time() - clicked, 3)
+        self.assertTrue(staged.exists(), "the staged installer is left in TMP")
+        self.assertIsNone(run.launch_log(f"C:\\e2e-tmp\\{staged_name(ARCHS[0])}"), "nothing was started")
+
+
+class ReleasePackage(ProgramTestCase):
+    def test_the_package_unpacks_to_a_folder_the_program_runs_from(self):
+        packages = sorted(BUILD.glob("Pruvolt-*.zip"))
+        self.assertTrue(packages, "no package: build the 'package' target first")
+        arch = ARCHS[0]
+        run = self.new_run(arch, "C:\\Unpacked", installers=())
+        root = run.unix("C:\\Unpacked")
+        shutil.rmtree(root)
+        root.mkdir()
+        with zipfile.ZipFile(packages[-1]) as package:
+            names = package.namelist()
+            folder = names[0].split("/")[0]
+            self.assertEqual(sorted(n.split("/", 1)[1] for n in names),
+                             ["PACKAGING.txt", "pruvolt.exe", "testdb.mdb"])
+            package.extractall(root)
+        run.folder = f"C:\\Unpacked\\{folder}"
+        run.start()
+        self.assertIsNotNone(run.wait("shown", 30000))
+        self.assertIsNotNone(run.wait("label", 60000, FAILURE))
+
+
+if __name__ == "__main__":
+    unittest.main()
