@@ -2,91 +2,12 @@
 #include "platform/win32/Label.h"
 
 #include <string>
-#include <vector>
+
+#include "platform/LineBreaking.h"
 
 namespace pruvolt::win32 {
 
 namespace {
-
-// Ideographs, kana, full-width forms and CJK punctuation: a line may break before or after any.
-bool IsCjk(wchar_t c) {
-    return (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7AF) ||
-           (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) ||
-           (c >= 0xFF00 && c <= 0xFFEF);
-}
-
-// Punctuation that must not begin a line.
-bool IsClosingPunctuation(wchar_t c) {
-    static constexpr wchar_t kClosing[] = L"，。、：；！？）」』】》〉.,:;!?)]}";
-    for (const wchar_t k : kClosing) {
-        if (k != 0 && k == c) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// True when a line may end between text[i - 1] and text[i].
-bool CanBreakBefore(const std::wstring& text, std::size_t i) {
-    if (i == 0 || i >= text.size() || IsClosingPunctuation(text[i])) {
-        return false;
-    }
-    const wchar_t before = text[i - 1];
-    const wchar_t here = text[i];
-    if (here == L' ') {
-        return false;  // trailing blanks stay on the line they end
-    }
-    return before == L' ' || IsCjk(before) || IsCjk(here);
-}
-
-void WrapParagraph(const std::wstring& paragraph, int maxWidth,
-                   const auto& measure, std::vector<std::wstring>& lines) {
-    std::size_t start = 0;
-    while (start < paragraph.size()) {
-        std::size_t end = start + 1;
-        std::size_t lastBreak = 0;
-        while (end < paragraph.size()) {
-            if (CanBreakBefore(paragraph, end)) {
-                lastBreak = end;
-            }
-            if (measure(paragraph.substr(start, end + 1 - start)) > maxWidth) {
-                break;
-            }
-            ++end;
-        }
-        if (end < paragraph.size() && lastBreak > start) {
-            end = lastBreak;
-        }
-        std::wstring line = paragraph.substr(start, end - start);
-        while (!line.empty() && line.back() == L' ') {
-            line.pop_back();
-        }
-        lines.push_back(std::move(line));
-        start = end;
-        while (start < paragraph.size() && paragraph[start] == L' ') {
-            ++start;
-        }
-    }
-    if (paragraph.empty()) {
-        lines.emplace_back();
-    }
-}
-
-// Splits text at its line breaks, then wraps each paragraph to lines no wider than maxWidth.
-std::vector<std::wstring> WrapLines(const std::wstring& text, int maxWidth, const auto& measure) {
-    std::vector<std::wstring> lines;
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t end = text.find(L"\r\n", start);
-        WrapParagraph(text.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start),
-                      maxWidth, measure, lines);
-        if (end == std::wstring::npos) {
-            break;
-        }
-        start = end + 2;
-    }
-    return lines;
-}
 
 LRESULT CALLBACK LabelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -139,7 +60,7 @@ LRESULT CALLBACK LabelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
             return static_cast<int>(size.cx);
         };
         int y = 0;
-        for (const std::wstring& line : WrapLines(text, client.right, measure)) {
+        for (const std::wstring& line : linebreaking::WrapLines(text, client.right, measure)) {
             if (y >= client.bottom) {
                 break;  // cut off at the bottom: the label neither grows nor scrolls
             }
