@@ -12,7 +12,7 @@ ctest --preset native
 
 # The product: the 32-bit program and its release package.
 cmake --preset windows
-cmake --build --preset windows -j "$(nproc)"
+cmake --build --preset windows -j "$(nproc)" --target all package
 
 if tools/can-run-32bit.sh; then
   ctest --preset windows
@@ -22,6 +22,6 @@ else
   # show (WOW64 staging) is reported as skipped.
   echo "NOTE: this machine runs no 32-bit processes; testing the 64-bit build of the same sources under Wine."
   cmake --preset windows-x64
-  cmake --build --preset windows-x64 -j "$(nproc)"
+  cmake --build --preset windows-x64 -j "$(nproc)" --target all package
   ctest --preset windows-x64
 fi
