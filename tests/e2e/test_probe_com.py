@@ -1,0 +1,192 @@
+"""The probe at the COM boundary: the real program meets a test double of ADO's recordset
+(adodouble.dll), registered in the prefix in place of Wine's ADO, which records what Open is given
+and answers as the test asks. What the program hands to ADO on each Windows version, and its verdict
+and staging for a success and for each kind of failure."""
+import shutil
+import time
+import unittest
+
+from harness import (ARCHS, BITS, BUILD, ProgramTestCase, delete_registry, query_registry,
+                     run_wine, set_registry, set_windows_version, windows_to_unix)
+
+ID_INSTALL, ID_EXIT = 100, 102
+PROGID_CLSID = r"HKCR\ADODB.Recordset\CLSID"
+DOUBLE_CLSID = "{5C943FD8-026F-43E1-BC7A-FA575E92CAB8}"
+DOUBLE_DLL = BUILD / "tests" / "e2e" / "adodouble.dll"
+DOUBLE_FOLDER = "C:\\e2e-adodouble"
+DOUBLE_LOG = DOUBLE_FOLDER + "\\calls.log"
+ENVIRONMENT = r"HKCU\Environment"
+
+SOURCE = "select * from testdata"
+ODBC = "Driver={Microsoft Access Driver (*.mdb, *.accdb)};DBQ="
+JET = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source="
+SUCCESS = "\r\n資料庫正常連線\r\n不需要安裝 Access Database Engine"
+VT_BSTR = "8"
+
+
+def installer_name(arch):
+    # Only a 32-bit program in a 64-bit prefix runs under WOW64.
+    return "ade64.exe" if BITS == 32 and arch == 64 else "ade.exe"
+
+
+class ProbeAtTheComBoundary(ProgramTestCase):
+    def setUp(self):
+        super().setUp()
+        for arch in ARCHS:
+            self.register_double(arch)
+            self.addCleanup(set_windows_version, arch, None)
+            for name in ("PRUVOLT_ADO_DOUBLE_LOG", "PRUVOLT_ADO_DOUBLE_FAIL"):
+                self.addCleanup(delete_registry, arch, ENVIRONMENT, name)
+
+    def register_double(self, arch):
+        """The double becomes the class behind "adodb.recordset" until the test ends.
+
+        Registered in HKCR (Wine's COM does not read HKCU\\Software\\Classes), by the reg.exe of the
+        program's own bitness (run_wine): in a 64-bit prefix a 32-bit program reads the 32-bit view."""
+        unix_dll = windows_to_unix(arch, DOUBLE_FOLDER + "\\adodouble.dll")
+        unix_dll.parent.mkdir(parents=True, exist_ok=True)
+        shutil.copy(DOUBLE_DLL, unix_dll)
+        server = rf"HKCR\CLSID\{DOUBLE_CLSID}\InprocServer32"
+        set_registry(arch, server, None, DOUBLE_FOLDER + "\\adodouble.dll")
+        set_registry(arch, server, "ThreadingModel", "Apartment")
+        self.addCleanup(run_wine, arch, "reg", "delete", rf"HKCR\CLSID\{DOUBLE_CLSID}", "/f", check=False)
+
+        original = query_registry(arch, PROGID_CLSID)
+        set_registry(arch, PROGID_CLSID, None, DOUBLE_CLSID)
+        if original is None:
+            self.addCleanup(delete_registry, arch, PROGID_CLSID, None)
+        else:
+            self.addCleanup(set_registry, arch, PROGID_CLSID, None, original)
+
+    def start(self, arch, folder="C:\\Pruvolt", version=None, fail=None):
+        """Starts the program with Wine at `version` and the double told to `fail` (see
+        AdoDouble.cpp), and waits for the probe's verdict."""
+        # One program at a time: a second copy would end at once.
+        for earlier in self.runs:
+            earlier.close()
+        set_windows_version(arch, version)
+        log = windows_to_unix(arch, DOUBLE_LOG)
+        log.unlink(missing_ok=True)
+        # Both reach the program's process as TMP does: from the prefix's registry, read when the
+        # driver starts.
+        set_registry(arch, ENVIRONMENT, "PRUVOLT_ADO_DOUBLE_LOG", DOUBLE_LOG)
+        if fail is None:
+            delete_registry(arch, ENVIRONMENT, "PRUVOLT_ADO_DOUBLE_FAIL")
+        else:
+            set_registry(arch, ENVIRONMENT, "PRUVOLT_ADO_DOUBLE_FAIL", fail)
+        run = self.new_run(arch, folder)
+        run.start()
+        verdict = run.wait("label", 60000, SUCCESS if fail is None else "錯誤代碼")
+        self.assertIsNotNone(verdict, f"no verdict in the label: {run.label()!r}")
+        return run
+
+    def calls(self, arch):
+        """The double's log: one (event, {field: value}) for each object created and Open called."""
+        log = windows_to_unix(arch, DOUBLE_LOG)
+        self.assertTrue(log.exists(), "the program never reached the double")
+        calls = []
+        for line in log.read_text(encoding="utf-8").splitlines():
+            event, *fields = line.split("\t")
+            calls.append((event, dict(field.split("=", 1) for field in fields)))
+        return calls
+
+    def single_open(self, arch):
+        calls = self.calls(arch)
+        self.assertEqual([event for event, _ in calls], ["create", "open"])
+        return calls[0][1], calls[1][1]
+
+    def buttons(self, run, install_visible):
+        """The buttons once the handler has set them, polled: the label changes first."""
+        deadline = time.time() + 10
+        while True:
+            state = run.describe()
+            install = run.control(state, "Button", ID_INSTALL)
+            if install["visible"] == install_visible or time.time() > deadline:
+                return install, run.control(state, "Button", ID_EXIT)
+            time.sleep(0.05)
+
+    def staged(self, run, name, timeout=10):
+        path = run.unix(run.tmp) / name
+        deadline = time.time() + timeout
+        while not path.exists() and time.time() < deadline:
+            time.sleep(0.05)
+        return path
+
+    def test_connection_string_for_each_windows_version(self):
+        for arch in ARCHS:
+            rows = [
+                # Wine's setting, the version text the program builds, the connection's start
+                ("win7", "2.6.1", ODBC),
+                ("win10", "2.10.0", JET),
+                ("winxp64", "2.5.2", JET) if arch == 64 else ("winxp", "2.5.1", JET),
+            ]
+            for version, text, start in rows:
+                with self.subTest(arch=arch, version=version):
+                    run = self.start(arch, version=version)
+                    created, opened = self.single_open(arch)
+                    # Read in the program's process, as the program reads it.
+                    self.assertEqual(created["windows"], text)
+                    self.assertEqual(opened["call"], "1")
+                    self.assertEqual((opened["source.vt"], opened["source"]), (VT_BSTR, SOURCE))
+                    self.assertEqual((opened["connection.vt"], opened["connection"]),
+                                     (VT_BSTR, start + "C:\\Pruvolt\\testdb.mdb;"))
+                    # adOpenUnspecified, adLockUnspecified, adCmdUnspecified.
+                    self.assertEqual((opened["cursorType"], opened["lockType"], opened["options"]),
+                                     ("-1", "-1", "-1"))
+
+    def test_program_folder_with_blanks_and_chinese_reaches_ado_unchanged(self):
+        folder = "C:\\Program Files\\測試 工具"
+        for arch in ARCHS:
+            with self.subTest(arch=arch):
+                run = self.start(arch, folder=folder, version="win10")
+                _, opened = self.single_open(arch)
+                self.assertEqual(opened["connection"], JET + folder + "\\testdb.mdb;")
+
+    def test_success_hides_the_install_button_and_stages_nothing(self):
+        for arch in ARCHS:
+            with self.subTest(arch=arch):
+                run = self.start(arch)
+                self.assertEqual(run.label(), SUCCESS)
+                install, exit_ = self.buttons(run, install_visible=False)
+                self.assertFalse(install["visible"], "the install button is still shown")
+                self.assertEqual((exit_["visible"], exit_["rect"]), (True, [14, 206, 241, 27]))
+                self.single_open(arch)
+                # Nothing is staged, now or a moment later.
+                tmp = run.unix(run.tmp)
+                deadline = time.time() + 1
+                while time.time() < deadline:
+                    self.assertEqual(list(tmp.iterdir()), [])
+                    time.sleep(0.1)
+
+    def test_each_failure_reports_its_number_and_description_and_stages_the_installer(self):
+        rows = [
+            # What the double does; the label's number and description; the calls it saw.
+            # An ADO error: FACILITY_CONTROL, its description in the COM error info.
+            ("open 800A0E7A 找不到提供者。可能未正確安裝。",
+             "3706", "找不到提供者。可能未正確安裝。", ["create", "open"]),
+            # Another HRESULT, with no error info: the system's text for it. This is Wine's zh-TW
+            # message for E_FAIL ("Call failed."); Windows words it otherwise.
+            ("open 80004005", "-2147467259", "呼叫失敗。", ["create", "open"]),
+            # The class factory refuses the object, with a description: Open never runs.
+            ("create 80070005 無法建立 Recordset 物件",
+             "-2147024891", "無法建立 Recordset 物件", ["create"]),
+        ]
+        for arch in ARCHS:
+            for fail, number, description, events in rows:
+                with self.subTest(arch=arch, fail=fail):
+                    run = self.start(arch, fail=fail)
+                    self.assertEqual(run.label(), f"錯誤代碼 ({number})\r\n回報內容：{description}")
+                    self.assertEqual([event for event, _ in self.calls(arch)], events)
+                    install, exit_ = self.buttons(run, install_visible=True)
+                    self.assertEqual((install["visible"], install["rect"]), (True, [14, 172, 241, 27]))
+                    self.assertEqual((exit_["visible"], exit_["rect"]), (True, [14, 206, 241, 27]))
+                    name = installer_name(arch)
+                    staged = self.staged(run, name)
+                    self.assertTrue(staged.exists(), f"{name} was not staged in TMP")
+                    self.assertEqual(staged.read_bytes(),
+                                     (run.unix(run.folder) / name).read_bytes())
+                    self.assertEqual(sorted(p.name for p in run.unix(run.tmp).iterdir()), [name])
+
+
+if __name__ == "__main__":
+    unittest.main()
