@@ -475,8 +475,11 @@ void Win32Platform::SetVisible(Control control, bool visible) {
     const HWND child = ControlWindow(control);
     if (!visible && ::GetFocus() == child) {
         // The focus moves on to the next button that can take it, as it would in a dialog.
-        const HWND next = ::GetNextDlgTabItem(window_, child, FALSE);
-        ::SetFocus(next != nullptr && next != child ? next : window_);
+        HWND next = ::GetNextDlgTabItem(window_, child, FALSE);
+        if (next == child) {
+            next = nullptr;
+        }
+        ::SetFocus(next != nullptr ? next : window_);
         focus_ = next;
     }
     ::ShowWindow(child, visible ? SW_SHOWNA : SW_HIDE);
