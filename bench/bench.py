@@ -170,6 +170,9 @@ def verdict_line(name, value, limit, unit_ok):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--runs", type=int, default=15, help="starts of each program (default 15)")
+    parser.add_argument("--program", type=Path,
+                        help="time this build of pruvolt.exe instead of the preset's (to compare a "
+                             "change; it must be of the bitness this machine runs)")
     args = parser.parse_args()
     began = time.time()
 
@@ -186,6 +189,9 @@ def main():
     import harness  # noqa: E402  (reads the two variables above)
     # Everything of the benchmark's own under build/<preset>/bench, never the e2e suite's state.
     harness.STATE = build_dir / "bench"
+    if args.program:
+        harness.PROGRAM = args.program.resolve()
+        print(f"Timing {args.program} in place of the preset's program.")
 
     flavour = ("the 32-bit product in a 32-bit prefix" if bits == 32 else
                "the 64-bit flavour in a 64-bit prefix (this machine runs no 32-bit processes)")
