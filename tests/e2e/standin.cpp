@@ -5,19 +5,9 @@
 #include <cstdio>
 #include <string>
 
-namespace {
+#include "Utf8.h"
 
-std::string ToUtf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                           nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
-                          nullptr, nullptr);
-    return out;
-}
-
-}  // namespace
+using e2e::ToUtf8;
 
 int main() {
     wchar_t self[MAX_PATH * 4];

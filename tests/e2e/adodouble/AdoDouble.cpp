@@ -18,9 +18,13 @@
 #include <cwchar>
 #include <string>
 
+#include "../Utf8.h"
+
 #include "platform/win32/AdoInterface.h"
 
 namespace {
+
+using e2e::ToUtf8;
 
 using pruvolt::win32::AdoRecordsetInterface;
 using pruvolt::win32::kIidAdoRecordset;
@@ -37,16 +41,6 @@ std::wstring Environment(const wchar_t* name) {
     wchar_t value[2048];
     const DWORD length = ::GetEnvironmentVariableW(name, value, 2048);
     return length > 0 && length < 2048 ? std::wstring(value, length) : std::wstring();
-}
-
-std::string ToUtf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                           nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
-                          nullptr, nullptr);
-    return out;
 }
 
 void Log(const std::wstring& line) {
