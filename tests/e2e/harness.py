@@ -190,8 +190,10 @@ class Driver:
     """Our driver inside Wine: one command a line in, one answer a line out."""
 
     def __init__(self, arch):
+        # What Wine says on the driver's standard error is kept for the report of a failure.
+        self.errors = tempfile.TemporaryFile()
         self.process = subprocess.Popen([wine_loader(arch), str(DRIVER)], env=wine_env(arch), stdin=subprocess.PIPE,
-                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                        stdout=subprocess.PIPE, stderr=self.errors,
                                         encoding="utf-8", errors="replace", bufsize=1)
 
     def ask(self, line):
@@ -199,7 +201,10 @@ class Driver:
         self.process.stdin.flush()
         answer = self.process.stdout.readline().strip()
         if not answer:
-            raise RuntimeError(f"the driver gave no answer to {line!r}")
+            self.errors.seek(0)
+            said = self.errors.read().decode("utf-8", "replace")[-3000:]
+            raise RuntimeError(f"the driver gave no answer to {line!r} (exit {self.process.poll()}); "
+                               f"Wine said: {said}")
         return answer
 
     def close(self):
@@ -211,6 +216,7 @@ class Driver:
             except (BrokenPipeError, subprocess.TimeoutExpired):
                 self.process.kill()
         self.process.stdout.close()
+        self.errors.close()
 
 
 class Run:

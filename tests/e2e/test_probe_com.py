@@ -150,6 +150,7 @@ class ProbeAtTheComBoundary(ProgramTestCase):
                 install, exit_ = self.buttons(run, install_visible=False)
                 self.assertFalse(install["visible"], "the install button is still shown")
                 self.assertEqual((exit_["visible"], exit_["rect"]), (True, [14, 206, 241, 27]))
+                run.screenshot(f"window-success-{arch}")
                 self.single_open(arch)
                 # Nothing is staged, now or a moment later.
                 tmp = run.unix(run.tmp)
