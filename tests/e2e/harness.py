@@ -190,11 +190,23 @@ class Driver:
     """Our driver inside Wine: one command a line in, one answer a line out."""
 
     def __init__(self, arch):
-        # What Wine says on the driver's standard error is kept for the report of a failure.
-        self.errors = tempfile.TemporaryFile()
-        self.process = subprocess.Popen([wine_loader(arch), str(DRIVER)], env=wine_env(arch), stdin=subprocess.PIPE,
-                                        stdout=subprocess.PIPE, stderr=self.errors,
-                                        encoding="utf-8", errors="replace", bufsize=1)
+        # A Wine process now and then dies while it starts (seen about once in a dozen suite runs,
+        # before the driver had read a line): the driver is started again once. Nothing of the
+        # program under test has happened yet at that point.
+        for attempt in (1, 2):
+            # What Wine says on the driver's standard error is kept for the report of a failure.
+            self.errors = tempfile.TemporaryFile()
+            self.process = subprocess.Popen([wine_loader(arch), str(DRIVER)], env=wine_env(arch),
+                                            stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                            stderr=self.errors, encoding="utf-8", errors="replace",
+                                            bufsize=1)
+            try:
+                self.ask("hello")
+                return
+            except (RuntimeError, BrokenPipeError):
+                self.close()
+                if attempt == 2:
+                    raise
 
     def ask(self, line):
         self.process.stdin.write(line + "\n")
