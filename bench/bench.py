@@ -66,16 +66,7 @@ class Session:
     def __enter__(self):
         h = self.h
         h.STATE.mkdir(parents=True, exist_ok=True)
-        number = h.free_display()
-        self.xvfb = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", "1280x1024x24", "-nolisten",
-                                      "tcp"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                     start_new_session=True)
-        deadline = time.time() + 20
-        while not Path(f"/tmp/.X11-unix/X{number}").exists():
-            if time.time() > deadline or self.xvfb.poll() is not None:
-                raise RuntimeError("the virtual X server did not start")
-            time.sleep(0.05)
-        (h.STATE / "display").write_text(f":{number}")
+        self.xvfb = h.start_virtual_display()
         prefix = h.prefix_dir(self.arch)
         ready = prefix / ".bench-ready"
         if not ready.exists():

@@ -4,10 +4,8 @@ With a display (DISPLAY set) the window opens there and this returns when the pr
 Without one, a virtual X server is started; the program runs until its verdict is in the label,
 a screenshot is saved, and where it is and what the label says are printed."""
 import os
-import shutil
 import subprocess
 import sys
-import time
 from pathlib import Path
 
 build = Path(sys.argv[1]).resolve()
@@ -41,16 +39,8 @@ if os.environ.get("DISPLAY"):
     sys.exit(result.returncode)
 
 # No display: a virtual one, and a report.
-number = harness.free_display()
-xvfb = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", f"{harness.SCREEN[0]}x{harness.SCREEN[1]}x24",
-                         "-nolisten", "tcp"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+xvfb = harness.start_virtual_display()
 try:
-    deadline = time.time() + 20
-    while not Path(f"/tmp/.X11-unix/X{number}").exists():
-        if time.time() > deadline:
-            sys.exit("the virtual X server did not start")
-        time.sleep(0.1)
-    (harness.STATE / "display").write_text(f":{number}")
     make_prefix()
     run = harness.Run(arch, "C:\\Pruvolt", tmp=harness.Run.KEEP, installers=())
     try:

@@ -124,21 +124,30 @@ def free_display():
     raise RuntimeError("no free X display number")
 
 
-def setup():
+def start_virtual_display():
+    """Starts a virtual X server on a free display, records it in STATE/display for wine_env, and
+    returns its process once it accepts connections."""
     STATE.mkdir(parents=True, exist_ok=True)
-    ARTIFACTS.mkdir(parents=True, exist_ok=True)
-    cleanup()
     number = free_display()
     xvfb = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24",
                              "-nolisten", "tcp"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                             start_new_session=True)
-    (STATE / "xvfb.pid").write_text(str(xvfb.pid))
     deadline = time.time() + 20
     while not Path(f"/tmp/.X11-unix/X{number}").exists():
         if time.time() > deadline or xvfb.poll() is not None:
+            xvfb.kill()
             raise RuntimeError("the virtual X server did not start")
-        time.sleep(0.1)
+        time.sleep(0.05)
     (STATE / "display").write_text(f":{number}")
+    return xvfb
+
+
+def setup():
+    STATE.mkdir(parents=True, exist_ok=True)
+    ARTIFACTS.mkdir(parents=True, exist_ok=True)
+    cleanup()
+    xvfb = start_virtual_display()
+    (STATE / "xvfb.pid").write_text(str(xvfb.pid))
     for arch in ARCHS:
         shutil.rmtree(prefix_dir(arch), ignore_errors=True)
         started = time.time()
@@ -149,7 +158,7 @@ def setup():
         run_wine(arch, "wineboot", "-i", timeout=600)
         prepare_prefix(arch)
         print(f"prefix{arch}: ready in {time.time() - started:.1f} s")
-    print(f"display :{number}, screen {SCREEN[0]}x{SCREEN[1]}")
+    print(f"display {(STATE / 'display').read_text()}, screen {SCREEN[0]}x{SCREEN[1]}")
 
 
 def prepare_prefix(arch):

@@ -71,16 +71,16 @@ std::wstring Describe(const wchar_t* name, const VARIANT& value) {
 // The failure the test asked for at this stage, if any: its HRESULT, with the error info set.
 HRESULT Outcome(const wchar_t* stage) {
     ::SetErrorInfo(0, nullptr);
-    const std::wstring spec = Environment(L"PRUVOLT_ADO_DOUBLE_FAIL");
-    const std::size_t stageEnd = spec.find(L' ');
-    if (spec.substr(0, stageEnd) != stage || stageEnd == std::wstring::npos) return S_OK;
-    const std::size_t codeEnd = spec.find(L' ', stageEnd + 1);
+    const std::wstring failure = Environment(L"PRUVOLT_ADO_DOUBLE_FAIL");
+    const std::size_t stageEnd = failure.find(L' ');
+    if (failure.substr(0, stageEnd) != stage || stageEnd == std::wstring::npos) return S_OK;
+    const std::size_t codeEnd = failure.find(L' ', stageEnd + 1);
     const HRESULT hr = static_cast<HRESULT>(
-        std::wcstoul(spec.substr(stageEnd + 1, codeEnd - stageEnd - 1).c_str(), nullptr, 16));
+        std::wcstoul(failure.substr(stageEnd + 1, codeEnd - stageEnd - 1).c_str(), nullptr, 16));
     if (codeEnd != std::wstring::npos) {
         ICreateErrorInfo* create = nullptr;
         if (SUCCEEDED(::CreateErrorInfo(&create))) {
-            create->SetDescription(const_cast<LPOLESTR>(spec.c_str() + codeEnd + 1));
+            create->SetDescription(const_cast<LPOLESTR>(failure.c_str() + codeEnd + 1));
             create->SetGUID(kIidAdoRecordset);
             IErrorInfo* info = nullptr;
             if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)))) {
