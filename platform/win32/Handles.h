@@ -50,12 +50,6 @@ struct GdiTraits {
 using UniqueFont = Unique<HFONT, GdiTraits<HFONT>>;
 using UniqueBitmap = Unique<HBITMAP, GdiTraits<HBITMAP>>;
 
-struct LibraryTraits {
-    static HMODULE Invalid() { return nullptr; }
-    static void Close(HMODULE m) { ::FreeLibrary(m); }
-};
-using UniqueLibrary = Unique<HMODULE, LibraryTraits>;
-
 // An owned reference to a COM interface.
 template <typename I>
 class ComPtr {
