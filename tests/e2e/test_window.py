@@ -66,6 +66,15 @@ class WindowAndProbe(ProgramTestCase):
         self.assertIsNotNone(ended, "the exit button did not end the program")
         self.assertEqual(ended[1], 0)
 
+    def test_close_box_ends_the_program(self):
+        run = self.new_run(ARCHS[0], "C:\\Pruvolt")
+        run.start()
+        self.assertIsNotNone(run.wait("label", 60000, "錯誤代碼"))
+        self.assertEqual(run.driver.ask("close"), "ok")
+        ended = run.wait("exit", 5000)
+        self.assertIsNotNone(ended, "closing the window did not end the program")
+        self.assertEqual(ended[1], 0)
+
     def test_second_copy_ends_without_a_window(self):
         run = self.new_run(ARCHS[0], "C:\\Pruvolt")
         run.start()
