@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "platform/DecimalText.h"
+
 namespace pruvolt::mdlShell {
 
 std::wstring GetWindowsVersion(Platform& platform) {
@@ -11,8 +13,8 @@ std::wstring GetWindowsVersion(Platform& platform) {
     std::memset(info.szCSDVersion, ' ', sizeof(info.szCSDVersion));
     // A failed query leaves the fields at 0, which reads as "0.0.0".
     (void)platform.GetVersionExA(info);
-    return std::to_wstring(info.dwPlatformId) + L"." + std::to_wstring(info.dwMajorVersion) + L"." +
-           std::to_wstring(info.dwMinorVersion);
+    return DecimalText(info.dwPlatformId) + L"." + DecimalText(info.dwMajorVersion) + L"." +
+           DecimalText(info.dwMinorVersion);
 }
 
 }  // namespace pruvolt::mdlShell

@@ -112,7 +112,7 @@ public:
 
     // OK only, as the buttons value says; modal; returns when dismissed. Other handlers (timer
     // ticks) may run while it is open.
-    virtual void MessageBox(const std::wstring& prompt, std::uint32_t buttons,
+    virtual void ShowMessageBox(const std::wstring& prompt, std::uint32_t buttons,
                             const std::wstring& title) = 0;
 
     // --- Components ------------------------------------------------------------------------
@@ -122,7 +122,7 @@ public:
     virtual std::unique_ptr<FileSystemObject> CreateFileSystemObject() = 0;
 
     // Copies a file, overwriting the destination; raises on failure.
-    virtual void CopyFile(const std::wstring& source, const std::wstring& destination) = 0;
+    virtual void CopyFileTo(const std::wstring& source, const std::wstring& destination) = 0;
 
     // --- Windows calls the logic makes itself ------------------------------------------------
 

@@ -3,6 +3,7 @@
 #include "window/frmStartup.h"
 
 #include "modules/mdlCommon.h"
+#include "platform/DecimalText.h"
 #include "window/Texts.h"
 
 namespace pruvolt {
@@ -17,7 +18,7 @@ constexpr float kFlashStep = 200.0f;
 }  // namespace
 
 std::wstring frmStartup::FailureText(const PlatformError& error) {
-    return texts::kFailureNumberOpen + std::to_wstring(error.number) + texts::kFailureNumberClose +
+    return texts::kFailureNumberOpen + DecimalText(error.number) + texts::kFailureNumberClose +
            error.description;
 }
 
@@ -75,7 +76,7 @@ void frmStartup::StageInstaller() {
     strSetupSource = platform_.ProgramFolder() + namePart;
     strSetupFile = strTempFolder + namePart;
     if (FileExist(platform_, strSetupSource)) {
-        platform_.CopyFile(strSetupSource, strSetupFile);
+        platform_.CopyFileTo(strSetupSource, strSetupFile);
     }
 }
 
@@ -102,7 +103,7 @@ void frmStartup::StartInstallProcess() {
         platform_.SetTimerEnabled(Timer::tmrEvents, false);
         CentreWindow();
         platform_.ProcessPendingEvents();
-        platform_.MessageBox(texts::kNotFoundBefore + strSetupFile + texts::kNotFoundAfter,
+        platform_.ShowMessageBox(texts::kNotFoundBefore + strSetupFile + texts::kNotFoundAfter,
                              kMessageBoxButtons, platform_.WindowCaption());
         platform_.EndProgram();
     }
@@ -126,7 +127,7 @@ void frmStartup::StartInstallProcess() {
         return;
     } catch (const PlatformError&) {
     }
-    platform_.MessageBox(texts::kLaunchFailed, kMessageBoxButtons, platform_.WindowCaption());
+    platform_.ShowMessageBox(texts::kLaunchFailed, kMessageBoxButtons, platform_.WindowCaption());
     platform_.EndProgram();
 }
 

@@ -6,6 +6,7 @@
 #include <new>
 #include <vector>
 
+#include "platform/DecimalText.h"
 #include "platform/win32/Components.h"
 #include "platform/win32/Errors.h"
 #include "platform/win32/Label.h"
@@ -343,7 +344,7 @@ void Win32Platform::Run(FormEvents& events) {
 }
 
 void Win32Platform::ReportUnexpected(const std::wstring& description, std::int32_t number) {
-    const std::wstring prompt = texts::kUnexpectedErrorOpen + std::to_wstring(number) +
+    const std::wstring prompt = texts::kUnexpectedErrorOpen + DecimalText(number) +
                                 texts::kUnexpectedErrorClose + description;
     ::MessageBoxW(window_, prompt.c_str(), texts::kCaption, MB_OK | MB_ICONERROR | MB_SYSTEMMODAL);
     ::ExitProcess(1);
@@ -514,7 +515,7 @@ void Win32Platform::SetTimerEnabled(Timer timer, bool enabled) {
     }
 }
 
-void Win32Platform::MessageBox(const std::wstring& prompt, std::uint32_t buttons,
+void Win32Platform::ShowMessageBox(const std::wstring& prompt, std::uint32_t buttons,
                                const std::wstring& title) {
     ::MessageBoxW(window_, prompt.c_str(), title.c_str(), buttons);
 }
@@ -529,7 +530,7 @@ std::unique_ptr<FileSystemObject> Win32Platform::CreateFileSystemObject() {
     return CreateScriptingFileSystemObject();
 }
 
-void Win32Platform::CopyFile(const std::wstring& source, const std::wstring& destination) {
+void Win32Platform::CopyFileTo(const std::wstring& source, const std::wstring& destination) {
     if (!::CopyFileW(source.c_str(), destination.c_str(), FALSE)) {
         throw Win32Error(::GetLastError());
     }

@@ -46,12 +46,12 @@ public:
     void SetControlLeft(Control control, float twips) override;
     float ControlWidth(Control control) override;
     void SetTimerEnabled(Timer timer, bool enabled) override;
-    void MessageBox(const std::wstring& prompt, std::uint32_t buttons,
+    void ShowMessageBox(const std::wstring& prompt, std::uint32_t buttons,
                     const std::wstring& title) override;
 
     std::unique_ptr<AdoRecordset> CreateRecordset(const std::wstring& progId) override;
     std::unique_ptr<FileSystemObject> CreateFileSystemObject() override;
-    void CopyFile(const std::wstring& source, const std::wstring& destination) override;
+    void CopyFileTo(const std::wstring& source, const std::wstring& destination) override;
 
     bool GetVersionExA(OsVersionInfoA& info) override;
     ModuleHandle GetModuleHandleA(const char* moduleName) override;

@@ -159,9 +159,9 @@ void FakePlatform::SetTimerEnabled(Timer timer, bool enabled) {
     timerEnabled[timer] = enabled;
 }
 
-void FakePlatform::MessageBox(const std::wstring& prompt, std::uint32_t buttons,
+void FakePlatform::ShowMessageBox(const std::wstring& prompt, std::uint32_t buttons,
                               const std::wstring& title) {
-    log.push_back(L"MessageBox(" + prompt + L")");
+    log.push_back(L"ShowMessageBox(" + prompt + L")");
     messageBoxes.push_back({prompt, buttons, title});
     if (whileMessageBoxOpen && EndsProgram(*this, whileMessageBoxOpen)) throw ProgramEnded{};
 }
@@ -180,8 +180,8 @@ std::unique_ptr<FileSystemObject> FakePlatform::CreateFileSystemObject() {
     return std::make_unique<FakeFileSystem>(*this);
 }
 
-void FakePlatform::CopyFile(const std::wstring& source, const std::wstring& destination) {
-    log.push_back(L"CopyFile(" + source + L"|" + destination + L")");
+void FakePlatform::CopyFileTo(const std::wstring& source, const std::wstring& destination) {
+    log.push_back(L"CopyFileTo(" + source + L"|" + destination + L")");
     if (copyError) throw *copyError;
     const auto found = files.find(source);
     if (found == files.end()) throw PlatformError{53, L"File not found"};

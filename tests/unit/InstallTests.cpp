@@ -79,7 +79,7 @@ TEST_F(Install, MissingInstallerReturnsToTheCentreReportsAndEnds) {
                 ElementsAre(L"FileExists(" + kStaged + L")", L"SetVisible(picProgress,false)",
                             L"SetTimerEnabled(tmrEvents,false)", L"SetWindowLeft(5610)",
                             L"SetWindowTop(3712.5)", L"ProcessPendingEvents",
-                            L"MessageBox(找不到預設的" + kStaged + L"安裝程式)", L"EndProgram"));
+                            L"ShowMessageBox(找不到預設的" + kStaged + L"安裝程式)", L"EndProgram"));
     EXPECT_EQ(fake.messageBoxes[0].buttons, 0x1030u);
     EXPECT_EQ(fake.messageBoxes[0].title, L"Pruvolt & Installer");
     EXPECT_FALSE(fake.visible[Control::cmdInstall0] || fake.visible[Control::cmdInstall2]);
