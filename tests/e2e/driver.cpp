@@ -256,10 +256,41 @@ std::string Answer(const std::string& line) {
         const std::wstring wanted = FromUtf8(unescaped);
         const double deadline = NowMs() + timeout;
         bool sawWindow = false;  // for "exit": whether the process ever showed a window
+        int moves = 0;           // for "ticks": moves of the strip's highlight seen so far
+        LONG lastLeft = 0;
+        bool seenLeft = false;
         while (true) {
             const HWND window = MainWindow();
             bool reached = false;
-            if (what == "shown") {
+            if (what == "focus") {
+                // focus: the control with this id has the keyboard focus.
+                GUITHREADINFO gui{};
+                gui.cbSize = sizeof(gui);
+                reached = window != nullptr &&
+                          ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &gui) &&
+                          gui.hwndFocus != nullptr && ::GetDlgCtrlID(gui.hwndFocus) == std::atoi(unescaped.c_str());
+            } else if (what == "ticks") {
+                // ticks: the strip's highlight (the picture inside the picture inside the window)
+                // has moved this many times since the wait began; each tick moves it and then
+                // processes pending events, so the window has painted what the tick before did.
+                if (window != nullptr) {
+                    for (const Child& child : Descendants(window)) {
+                        const HWND parent = child.parent;
+                        if (parent != window && ::GetParent(parent) != window) {
+                            RECT r;
+                            ::GetWindowRect(child.window, &r);
+                            if (seenLeft && r.left != lastLeft) ++moves;
+                            lastLeft = r.left;
+                            seenLeft = true;
+                        }
+                    }
+                }
+                reached = moves >= std::atoi(unescaped.c_str());
+            } else if (what == "offscreen") {
+                // offscreen: the window stands left of the screen.
+                RECT r;
+                reached = window != nullptr && ::GetWindowRect(window, &r) && r.right <= 0;
+            } else if (what == "shown") {
                 reached = window != nullptr && ::IsWindowVisible(window);
             } else if (what == "label") {
                 // label: the status label's text contains `text`.

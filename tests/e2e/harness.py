@@ -33,6 +33,15 @@ SCREEN = (1280, 1024)
 WINESERVER = "/usr/lib/wine/wineserver64" if Path("/usr/lib/wine/wineserver64").exists() else "wineserver"
 CAPTION = "Pruvolt & Installer"
 TWIPS = 15
+# Every time-out of the suite is multiplied by this: 1 on a machine that runs Wine natively; the
+# test command sets it for an emulated machine (tools/vm32.py), where each process starts 10-20
+# times slower. A slow machine makes the suite slower, never red.
+TIME_FACTOR = float(os.environ.get("PRUVOLT_TIME_FACTOR", "1"))
+
+
+def scaled(seconds):
+    """A time-out in seconds, scaled for this machine."""
+    return seconds * TIME_FACTOR
 
 
 def prefix_dir(arch):
@@ -62,6 +71,7 @@ def wine_loader(arch):
 
 
 def run_wine(arch, *args, check=True, timeout=180):
+    timeout = scaled(timeout)
     # Output goes to a file, not a pipe: the services Wine starts outlive the call and would hold
     # a pipe open.
     with tempfile.TemporaryFile() as output:
@@ -132,7 +142,7 @@ def start_virtual_display():
     xvfb = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24",
                              "-nolisten", "tcp"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                             start_new_session=True)
-    deadline = time.time() + 20
+    deadline = time.time() + scaled(20)
     while not Path(f"/tmp/.X11-unix/X{number}").exists():
         if time.time() > deadline or xvfb.poll() is not None:
             xvfb.kill()
@@ -273,23 +283,37 @@ class Run:
         self.driver = Driver(arch)
         self.drivers = [self.driver]
 
-    def wait_file(self, windows_path, timeout=10):
-        """True once the file exists; False after the time-out."""
-        path = self.unix(windows_path)
-        deadline = time.time() + timeout
-        while not path.exists():
+    def wait_copy(self, windows_path, source_windows_path, timeout=10):
+        """True once the file holds exactly what the source holds; False after the time-out.
+        A copy's file exists before it is filled: its existence says nothing."""
+        path, expected = self.unix(windows_path), self.unix(source_windows_path).read_bytes()
+        deadline = time.time() + scaled(timeout)
+        while not (path.exists() and path.stat().st_size == len(expected) and path.read_bytes() == expected):
             if time.time() > deadline:
                 return False
             time.sleep(0.02)
         return True
 
-    def launch_log(self, windows_exe):
-        """What a stand-in installer recorded of its start: commandline, folder, started (Unix ms)."""
+    def read_launch_log(self, windows_exe):
+        """What a stand-in installer recorded of its start, once it has written all of it
+        (commandline, folder, started in Unix ms; "started" is written last); None if it has not."""
         log = self.unix(windows_exe + ".log")
         if not log.exists():
             return None
-        entries = dict(line.split("=", 1) for line in log.read_text("utf-8").splitlines() if "=" in line)
+        text = log.read_text("utf-8", "replace")
+        if not text.endswith("\n") or "\nstarted=" not in text:
+            return None
+        entries = dict(line.split("=", 1) for line in text.splitlines() if "=" in line)
         entries["started"] = int(entries["started"]) / 1000.0
+        return entries
+
+    def wait_launch_log(self, windows_exe, timeout=20):
+        """The stand-in's whole record of its start; None if it was not started in time."""
+        deadline = time.time() + scaled(timeout)
+        while (entries := self.read_launch_log(windows_exe)) is None:
+            if time.time() > deadline:
+                return None
+            time.sleep(0.02)
         return entries
 
     def unix(self, windows_path):
@@ -307,8 +331,10 @@ class Run:
         return driver
 
     def wait(self, what, timeout_ms, text="", driver=None):
-        """Milliseconds since start when reached; None on time-out. For "exit": (ms, code, saw a window)."""
-        escaped = text.replace("\r", "\\r").replace("\n", "\\n")
+        """Milliseconds since start when reached; None on time-out (scaled for this machine).
+        For "exit": (ms, code, saw a window)."""
+        escaped = str(text).replace("\r", "\\r").replace("\n", "\\n")
+        timeout_ms = int(scaled(timeout_ms))
         answer = (driver or self.driver).ask(f"wait {what} {timeout_ms} {escaped}".rstrip())
         if answer == "timeout":
             return None
