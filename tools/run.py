@@ -1,17 +1,39 @@
 """Runs the built program under Wine in the project's own prefix (build/<preset>/run/prefix*).
 
-With a display (DISPLAY set) the window opens there and this returns when the program ends.
-Without one, a virtual X server is started; the program runs until its verdict is in the label,
-a screenshot is saved, and where it is and what the label says are printed."""
+    run.py BUILD          here, with this machine's Wine
+    run.py --vm BUILD     in an emulated machine (tools/vm32.py), for kernels that run no 32-bit
+                          processes; the prefix and the screenshot stay in BUILD/run
+
+With a display (DISPLAY set, and not in the emulated machine) the window opens there and this
+returns when the program ends. Without one, a virtual X server is started; the program runs until
+its verdict is in the label, a screenshot is saved, and where it is, what the label says and how
+long each step took are printed."""
 import os
 import subprocess
 import sys
+import time
 from pathlib import Path
 
-build = Path(sys.argv[1]).resolve()
+ROOT = Path(__file__).resolve().parents[1]
+args = sys.argv[1:]
+in_vm = args[:1] == ["--vm"]
+build = Path(args[-1]).resolve()
+
+if in_vm:
+    sys.path.insert(0, str(ROOT / "tools"))
+    import vm32  # noqa: E402
+    # Processes start 10-20 times slower in the emulated machine: every wait is given that much more.
+    os.environ.setdefault("PRUVOLT_TIME_FACTOR", "15")
+    print("Running the 32-bit program in an emulated machine; this takes a few minutes "
+          "(the first time longer: the Wine prefix is made once).", flush=True)
+    started = time.time()
+    code = vm32.run(["python3", str(Path(__file__).resolve()), str(build)], shares=[build / "run"])
+    print(f"In all: {time.time() - started:.0f} s.")
+    sys.exit(code)
+
 os.environ["PRUVOLT_BUILD"] = str(build)
 os.environ["PRUVOLT_BITS"] = "32" if build.name == "windows" else "64"
-sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e"))
+sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 import harness  # noqa: E402  (after PRUVOLT_BUILD is known)
 
 PROBING = "\r\n正在測試連線資料中...\r\n請稍候..."
@@ -24,13 +46,15 @@ prefix = harness.prefix_dir(arch)
 
 def make_prefix():
     if not (prefix / "system.reg").exists():
-        print(f"Making the Wine prefix {prefix} (once) ...")
+        print(f"Making the Wine prefix {prefix} (once) ...", flush=True)
+        started = time.time()
         prefix.mkdir(parents=True, exist_ok=True)
         harness.run_wine(arch, "wineboot", "-i", timeout=600)
         harness.prepare_prefix(arch)
+        print(f"Wine prefix made in {time.time() - started:.0f} s.", flush=True)
 
 
-if os.environ.get("DISPLAY"):
+if os.environ.get("DISPLAY") and not os.environ.get("PRUVOLT_IN_VM"):
     (harness.STATE / "display").write_text(os.environ["DISPLAY"])
     make_prefix()
     print(f"Running {harness.PROGRAM} on {os.environ['DISPLAY']} ...")
@@ -42,6 +66,7 @@ if os.environ.get("DISPLAY"):
 xvfb = harness.start_virtual_display()
 try:
     make_prefix()
+    print(f"Starting {harness.PROGRAM.name} ({os.environ['PRUVOLT_BITS']}-bit) ...", flush=True)
     run = harness.Run(arch, "C:\\Pruvolt", tmp=harness.Run.KEEP, installers=())
     try:
         run.start()

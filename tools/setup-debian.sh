@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs what building and testing the program needs on Debian 12: the MinGW-w64 i686 cross
 # toolchain, Wine (32-bit and 64-bit, so the i386 architecture), a virtual X server, a CJK font
-# and the zh_TW.UTF-8 locale, GoogleTest, and the independent readers of our sample database.
+# and the zh_TW.UTF-8 locale, GoogleTest, and the independent readers of our sample database; and,
+# only where the kernel runs no 32-bit processes, QEMU and what its emulated machine boots.
 # Safe to run again: it installs only what is missing.
 set -euo pipefail
+cd "$(dirname "$0")/.."
 
 packages=(
   cmake ninja-build g++ libgtest-dev libgmock-dev pkg-config python3 python3-pefile
@@ -44,4 +46,10 @@ if ! locale -a 2>/dev/null | grep -qiE '^zh_TW\.utf-?8$'; then
   $sudo sed -i -E 's/^# *(zh_TW\.UTF-8 UTF-8)/\1/' /etc/locale.gen
   grep -q '^zh_TW.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_TW.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
   $sudo locale-gen >/dev/null
+fi
+
+# Where the kernel runs no 32-bit processes, 32-bit Wine cannot start: the 32-bit program is then
+# run in an emulated machine, whose QEMU, kernel and initramfs are made ready here, once.
+if ! tools/can-run-32bit.sh || [ "${PRUVOLT_VM32:-0}" != 0 ]; then
+  python3 tools/vm32.py prepare
 fi
