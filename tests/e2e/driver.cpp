@@ -208,7 +208,84 @@ std::wstring MessageBoxPrompt(HWND box) {
     return prompt;
 }
 
+HKEY RootKey(const std::wstring& name) {
+    if (name == L"HKCU") return HKEY_CURRENT_USER;
+    if (name == L"HKLM") return HKEY_LOCAL_MACHINE;
+    if (name == L"HKCR") return HKEY_CLASSES_ROOT;
+    return nullptr;
+}
+
+// reg<TAB>set|delete|deletekey|query<TAB>ROOT\key<TAB>name<TAB>type<TAB>data: the prefix's
+// registry, written and read in this process (one process start instead of one reg.exe for each
+// value: on an emulated machine each start costs seconds). An empty name is the key's default
+// value. Data travels as UTF-8 with no tabs or line breaks; REG_MULTI_SZ holds one string.
+std::string Registry(const std::string& line) {
+    std::vector<std::wstring> fields;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t tab = line.find('\t', start);
+        fields.push_back(FromUtf8(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start)));
+        if (tab == std::string::npos) break;
+        start = tab + 1;
+    }
+    if (fields.size() < 3) return "error fields";
+    const std::wstring& op = fields[1];
+    const std::wstring& path = fields[2];
+    const std::size_t slash = path.find(L'\\');
+    const HKEY root = RootKey(path.substr(0, slash));
+    const std::wstring subkey = slash == std::wstring::npos ? L"" : path.substr(slash + 1);
+    if (root == nullptr) return "error root";
+    const std::wstring name = fields.size() > 3 ? fields[3] : L"";
+    const wchar_t* valueName = name.empty() ? nullptr : name.c_str();
+    if (op == L"deletekey") {
+        const LSTATUS status = ::RegDeleteTreeW(root, subkey.c_str());
+        if (status == ERROR_SUCCESS) ::RegDeleteKeyW(root, subkey.c_str());
+        return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? "ok" : "error " + std::to_string(status);
+    }
+    if (op == L"delete") {
+        HKEY key = nullptr;
+        if (::RegOpenKeyExW(root, subkey.c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return "ok";
+        ::RegDeleteValueW(key, valueName);
+        ::RegCloseKey(key);
+        return "ok";
+    }
+    if (op == L"query") {
+        HKEY key = nullptr;
+        if (::RegOpenKeyExW(root, subkey.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return "none";
+        wchar_t data[4096];
+        DWORD size = sizeof(data) - sizeof(wchar_t);
+        DWORD type = 0;
+        const LSTATUS status = ::RegQueryValueExW(key, valueName, nullptr, &type,
+                                                  reinterpret_cast<BYTE*>(data), &size);
+        ::RegCloseKey(key);
+        if (status != ERROR_SUCCESS) return "none";
+        data[size / sizeof(wchar_t)] = 0;
+        return "ok " + ToUtf8(data);
+    }
+    if (op == L"set" && fields.size() == 6) {
+        const std::wstring& kind = fields[4];
+        const DWORD type = kind == L"REG_EXPAND_SZ" ? REG_EXPAND_SZ
+                         : kind == L"REG_MULTI_SZ"  ? REG_MULTI_SZ
+                                                    : REG_SZ;
+        std::wstring data = fields[5];
+        data.push_back(L'\0');
+        if (type == REG_MULTI_SZ) data.push_back(L'\0');
+        HKEY key = nullptr;
+        if (::RegCreateKeyExW(root, subkey.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                              nullptr) != ERROR_SUCCESS) {
+            return "error create";
+        }
+        const LSTATUS status = ::RegSetValueExW(key, valueName, 0, type,
+                                                reinterpret_cast<const BYTE*>(data.data()),
+                                                static_cast<DWORD>(data.size() * sizeof(wchar_t)));
+        ::RegCloseKey(key);
+        return status == ERROR_SUCCESS ? "ok" : "error " + std::to_string(status);
+    }
+    return "error unknown registry operation";
+}
+
 std::string Answer(const std::string& line) {
+    if (line.rfind("reg\t", 0) == 0) return Registry(line);
     std::istringstream in(line);
     std::string command;
     in >> command;

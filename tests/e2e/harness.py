@@ -6,6 +6,7 @@ Used as a module by the test files, and from the command line by CTest's fixture
     harness.py setup     start the X server and make fresh 32-bit and 64-bit prefixes
     harness.py cleanup   stop the prefixes' servers and the X server
 """
+import atexit
 import concurrent.futures
 import json
 import os
@@ -85,30 +86,48 @@ def run_wine(arch, *args, check=True, timeout=180):
     return result
 
 
-def value_args(name):
-    """reg.exe's arguments for a value; None names the key's default value."""
-    return ["/ve"] if name is None else ["/v", name]
+_registry_drivers = {}
+
+
+def registry(arch, *fields):
+    """One registry operation through our driver (see driver.cpp): a driver process for each
+    prefix, kept for this process's life, instead of one reg.exe start for each value. The driver
+    has the program's bitness, so in a 64-bit prefix it sees the 32-bit program's view."""
+    driver = _registry_drivers.get(arch)
+    if driver is None or driver.process.poll() is not None:
+        driver = _registry_drivers[arch] = Driver(arch)
+    return driver.ask("\t".join(["reg", *fields]))
 
 
 def set_registry(arch, key, name, value, kind="REG_SZ"):
-    run_wine(arch, "reg", "add", key, *value_args(name), "/t", kind, "/d", value, "/f")
+    """None names the key's default value."""
+    answer = registry(arch, "set", key, name or "", kind, value)
+    if answer != "ok":
+        raise RuntimeError(f"setting {key}\\{name} failed: {answer}")
 
 
 def delete_registry(arch, key, name):
-    run_wine(arch, "reg", "delete", key, *value_args(name), "/f", check=False)
+    registry(arch, "delete", key, name or "")
+
+
+def delete_registry_key(arch, key):
+    """The key with everything under it; nothing when it is not there."""
+    registry(arch, "deletekey", key)
 
 
 def query_registry(arch, key, name=None):
-    """A value's data as reg.exe prints it (ASCII data only: it prints in the console's code page),
-    or None when the value is not there."""
-    result = run_wine(arch, "reg", "query", key, *value_args(name), check=False)
-    if result.returncode != 0:
-        return None
-    for line in result.stdout.splitlines():
-        parts = line.strip().split("    ")
-        if len(parts) >= 2 and parts[1].startswith("REG_"):
-            return parts[2] if len(parts) > 2 else ""
-    return None
+    """A value's data, or None when the value is not there."""
+    answer = registry(arch, "query", key, name or "")
+    return answer[3:] if answer.startswith("ok ") else None
+
+
+def close_registry_drivers():
+    for driver in _registry_drivers.values():
+        driver.close()
+    _registry_drivers.clear()
+
+
+atexit.register(close_registry_drivers)
 
 
 def set_windows_version(arch, version):

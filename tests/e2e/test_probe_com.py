@@ -6,8 +6,8 @@ import shutil
 import time
 import unittest
 
-from harness import (ARCHS, BITS, BUILD, ProgramTestCase, delete_registry, query_registry,
-                     run_wine, scaled, set_registry, set_windows_version, windows_to_unix)
+from harness import (ARCHS, BITS, BUILD, ProgramTestCase, delete_registry, delete_registry_key,
+                     query_registry, scaled, set_registry, set_windows_version, windows_to_unix)
 
 ID_INSTALL, ID_EXIT = 100, 102
 PROGID_CLSID = r"HKCR\ADODB.Recordset\CLSID"
@@ -42,14 +42,14 @@ class ProbeAtTheComBoundary(ProgramTestCase):
         """The double becomes the class behind "adodb.recordset" until the test ends.
 
         Registered in HKCR (Wine's COM does not read HKCU\\Software\\Classes), by the reg.exe of the
-        program's own bitness (run_wine): in a 64-bit prefix a 32-bit program reads the 32-bit view."""
+        program's own bitness (our driver): in a 64-bit prefix a 32-bit program reads the 32-bit view."""
         unix_dll = windows_to_unix(arch, DOUBLE_FOLDER + "\\adodouble.dll")
         unix_dll.parent.mkdir(parents=True, exist_ok=True)
         shutil.copy(DOUBLE_DLL, unix_dll)
         server = rf"HKCR\CLSID\{DOUBLE_CLSID}\InprocServer32"
         set_registry(arch, server, None, DOUBLE_FOLDER + "\\adodouble.dll")
         set_registry(arch, server, "ThreadingModel", "Apartment")
-        self.addCleanup(run_wine, arch, "reg", "delete", rf"HKCR\CLSID\{DOUBLE_CLSID}", "/f", check=False)
+        self.addCleanup(delete_registry_key, arch, rf"HKCR\CLSID\{DOUBLE_CLSID}")
 
         original = query_registry(arch, PROGID_CLSID)
         set_registry(arch, PROGID_CLSID, None, DOUBLE_CLSID)
