@@ -7,7 +7,6 @@ Used as a module by the test files, and from the command line by CTest's fixture
     harness.py cleanup   stop the prefixes' servers and the X server
 """
 import atexit
-import concurrent.futures
 import json
 import os
 import shutil
@@ -178,22 +177,18 @@ def setup():
     cleanup()
     xvfb = start_virtual_display()
     (STATE / "xvfb.pid").write_text(str(xvfb.pid))
-    started = time.time()
-
-    def make(arch):
+    for arch in ARCHS:
         shutil.rmtree(prefix_dir(arch), ignore_errors=True)
+        started = time.time()
         prefix_dir(arch).mkdir(parents=True)
         # The server stays up for the whole suite: every test starts faster.
         subprocess.run([WINESERVER, "-p"], env=wine_env(arch), check=True,
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # One after the other: a 64-bit prefix made while a 32-bit one is being made, side by
+        # side, came out without its kernel32 on the emulated machine.
         run_wine(arch, "wineboot", "-i", timeout=600)
         prepare_prefix(arch)
-        return f"prefix{arch}: ready in {time.time() - started:.1f} s"
-    # The prefixes are made side by side: each has its own server, and on a slow (emulated)
-    # machine making one is most of the suite's set-up.
-    with concurrent.futures.ThreadPoolExecutor(len(ARCHS)) as pool:
-        for message in pool.map(make, ARCHS):
-            print(message)
+        print(f"prefix{arch}: ready in {time.time() - started:.1f} s")
     print(f"display {(STATE / 'display').read_text()}, screen {SCREEN[0]}x{SCREEN[1]}")
 
 
