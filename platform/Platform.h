@@ -76,6 +76,10 @@ public:
     // The value of an environment variable; empty when it is not set.
     virtual std::wstring EnvironmentVariable(const std::wstring& name) = 0;
 
+    // The folder the system names for temporary files (GetTempPathW); ends in "\" only at a
+    // drive root. Raises when the system names none.
+    virtual std::wstring TempFolder() = 0;
+
     // --- Window ----------------------------------------------------------------------------
     // Lengths and positions are twips (1/1440 inch).
 
@@ -142,11 +146,13 @@ public:
     virtual void LaunchCommandLine(const std::wstring& applicationPath,
                                    const std::wstring& commandLine, int windowStyle) = 0;
 
-    // ShellExecuteA: the texts are converted to the system's ANSI code page. Its result is not
-    // examined. Raises only when the function cannot be called at all.
-    virtual void ShellExecuteA(WindowHandle window, const std::wstring& operation,
-                               const std::wstring& file, const std::wstring& parameters,
-                               const std::wstring& directory, int showCommand) = 0;
+    // The shell's execute, through the wide call: the texts reach it as they are, whatever the
+    // system's ANSI code page. Returns at once without waiting. The shell shows no error of its
+    // own; raises when the call cannot be made or the shell reports failure (the file is no
+    // program this PC can run, the user declined elevation, no association).
+    virtual void ShellExecuteWide(WindowHandle window, const std::wstring& operation,
+                                  const std::wstring& file, const std::wstring& parameters,
+                                  const std::wstring& directory, int showCommand) = 0;
 };
 
 }  // namespace pruvolt

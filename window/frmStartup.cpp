@@ -72,6 +72,10 @@ void frmStartup::Form_Load() {
 void frmStartup::StageInstaller() {
     using namespace mdlCommon;
     strTempFolder = platform_.EnvironmentVariable(L"TMP");
+    if (strTempFolder.empty()) {
+        // Without it the staged path would be the bare name part: the root of the current drive.
+        strTempFolder = platform_.TempFolder();
+    }
     const std::wstring namePart = Is64BitWindows(platform_) ? L"\\ade64.exe" : L"\\ade.exe";
     strSetupSource = platform_.ProgramFolder() + namePart;
     strSetupFile = strTempFolder + namePart;
@@ -122,8 +126,8 @@ void frmStartup::StartInstallProcess() {
     } catch (const PlatformError&) {
     }
     try {
-        platform_.ShellExecuteA(platform_.GetWindowHandle(), L"Open", strSetupFile, L"/passive",
-                                L"C:\\", kWindowStyleNormalFocus);
+        platform_.ShellExecuteWide(platform_.GetWindowHandle(), L"Open", strSetupFile,
+                                   L"/passive", L"C:\\", kWindowStyleNormalFocus);
         return;
     } catch (const PlatformError&) {
     }
@@ -136,6 +140,14 @@ void frmStartup::tmrEnd_Timer() {
 }
 
 void frmStartup::tmrEvents_Timer() {
+    // The handler processes events three times, and a tick of its own timer can arrive in any
+    // of them. That tick is dropped, not run later: the strip moves one step a tick, and the
+    // system itself never queues ticks that fall due while the thread is busy, so a delayed one
+    // would only run the animation ahead. The next tick comes one interval later.
+    if (inTick_) {
+        return;
+    }
+    const ScopedFlag scope(inTick_);
     platform_.SetControlLeft(Control::imgProgressFlash,
                              platform_.ControlLeft(Control::imgProgressFlash) + kFlashStep);
     // Compared with the outer frame's width: the highlight slides on through the strip's

@@ -31,7 +31,20 @@ private:
     void CentreWindow();
     void ReportFailure(const PlatformError& error);
 
+    // Sets a flag for the length of a scope, and clears it on every way out.
+    class ScopedFlag {
+    public:
+        explicit ScopedFlag(bool& flag) : flag_(flag) { flag_ = true; }
+        ScopedFlag(const ScopedFlag&) = delete;
+        ScopedFlag& operator=(const ScopedFlag&) = delete;
+        ~ScopedFlag() { flag_ = false; }
+
+    private:
+        bool& flag_;
+    };
+
     Platform& platform_;
+    bool inTick_ = false;  // a tick of tmrEvents is being handled
     // Ticks of the animation, 0 to 99; lives for the whole run and survives the timer's stops.
     int intDotCounter = 0;
 };

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <string>
 
 #include "platform/PlatformError.h"
@@ -25,5 +26,13 @@ PlatformError Win32Error(DWORD code);
 
 // Throws ComError(hr) when hr reports failure.
 void ThrowIfFailed(HRESULT hr);
+
+// Sent to the main window with a std::exception_ptr* in lParam: what a control's window procedure
+// caught, for the report of a failure that no handler expected.
+inline constexpr UINT kCaughtMessage = WM_APP + 1;
+
+// For a control's window procedure, inside its catch block: hands what was caught to the main
+// window, which reports it and ends the program. Nothing may unwind into the window system.
+void ForwardCaught(HWND control) noexcept;
 
 }  // namespace pruvolt::win32

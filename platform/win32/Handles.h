@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <oleauto.h>
 
 #include <utility>
 
@@ -25,6 +26,8 @@ public:
 
     T Get() const { return value_; }
     explicit operator bool() const { return value_ != Traits::Invalid(); }
+    // Hands the value to a new owner.
+    T Release() { return std::exchange(value_, Traits::Invalid()); }
     void Reset(T value = Traits::Invalid()) {
         if (value_ != Traits::Invalid()) {
             Traits::Close(value_);
@@ -49,6 +52,51 @@ struct GdiTraits {
 };
 using UniqueFont = Unique<HFONT, GdiTraits<HFONT>>;
 using UniqueBitmap = Unique<HBITMAP, GdiTraits<HBITMAP>>;
+
+// A memory device context from CreateCompatibleDC.
+struct MemoryDcTraits {
+    static HDC Invalid() { return nullptr; }
+    static void Close(HDC dc) { ::DeleteDC(dc); }
+};
+using UniqueMemoryDc = Unique<HDC, MemoryDcTraits>;
+
+struct GlobalTraits {
+    static HGLOBAL Invalid() { return nullptr; }
+    static void Close(HGLOBAL memory) { ::GlobalFree(memory); }
+};
+using UniqueGlobal = Unique<HGLOBAL, GlobalTraits>;
+
+// BeginPaint to EndPaint, on every way out of a WM_PAINT handler.
+class PaintScope {
+public:
+    explicit PaintScope(HWND window) : window_(window), dc_(::BeginPaint(window, &paint_)) {}
+    PaintScope(const PaintScope&) = delete;
+    PaintScope& operator=(const PaintScope&) = delete;
+    ~PaintScope() { ::EndPaint(window_, &paint_); }
+    HDC Dc() const { return dc_; }
+
+private:
+    HWND window_;
+    PAINTSTRUCT paint_{};
+    HDC dc_;
+};
+
+// An object selected into a device context for a scope; the previous one is selected back.
+class ScopedSelectObject {
+public:
+    ScopedSelectObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(::SelectObject(dc, object)) {}
+    ScopedSelectObject(const ScopedSelectObject&) = delete;
+    ScopedSelectObject& operator=(const ScopedSelectObject&) = delete;
+    ~ScopedSelectObject() {
+        if (previous_ != nullptr && previous_ != HGDI_ERROR) {
+            ::SelectObject(dc_, previous_);
+        }
+    }
+
+private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};
 
 // An owned reference to a COM interface.
 template <typename I>

@@ -4,12 +4,47 @@
 #include <string>
 
 #include "platform/LineBreaking.h"
+#include "platform/win32/Errors.h"
+#include "platform/win32/Handles.h"
 
 namespace pruvolt::win32 {
 
 namespace {
 
-LRESULT CALLBACK LabelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+void Paint(HWND window) {
+    const PaintScope paint(window);
+    const HDC dc = paint.Dc();
+    RECT client;
+    ::GetClientRect(window, &client);
+    const auto font = reinterpret_cast<HFONT>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    const ScopedSelectObject selectFont(dc, font);
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
+    TEXTMETRICW metrics;
+    ::GetTextMetricsW(dc, &metrics);
+    const int lineHeight = metrics.tmHeight + metrics.tmExternalLeading;
+
+    const int length = ::GetWindowTextLengthW(window);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextW(window, text.data(), length + 1)));
+    const auto measure = [dc](const std::wstring& run) {
+        SIZE size{};
+        ::GetTextExtentPoint32W(dc, run.c_str(), static_cast<int>(run.size()), &size);
+        return static_cast<int>(size.cx);
+    };
+    int y = 0;
+    for (const std::wstring& line : linebreaking::WrapLines(text, client.right, measure)) {
+        if (y >= client.bottom) {
+            break;  // cut off at the bottom: the label neither grows nor scrolls
+        }
+        RECT row{0, y, client.right, y + lineHeight};
+        ::DrawTextW(dc, line.c_str(), static_cast<int>(line.size()), &row,
+                    DT_CENTER | DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
+        y += lineHeight;
+    }
+}
+
+LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_SETFONT:
         ::SetWindowLongPtrW(window, GWLP_USERDATA, static_cast<LONG_PTR>(wParam));
@@ -38,47 +73,25 @@ LRESULT CALLBACK LabelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         ::SetWindowOrgEx(dc, previous.x, previous.y, nullptr);
         return 1;
     }
-    case WM_PAINT: {
-        PAINTSTRUCT paint;
-        const HDC dc = ::BeginPaint(window, &paint);
-        RECT client;
-        ::GetClientRect(window, &client);
-        const auto font = reinterpret_cast<HFONT>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-        const HGDIOBJ oldFont = ::SelectObject(dc, font);
-        ::SetBkMode(dc, TRANSPARENT);
-        ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
-        TEXTMETRICW metrics;
-        ::GetTextMetricsW(dc, &metrics);
-        const int lineHeight = metrics.tmHeight + metrics.tmExternalLeading;
-
-        const int length = ::GetWindowTextLengthW(window);
-        std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-        text.resize(static_cast<std::size_t>(::GetWindowTextW(window, text.data(), length + 1)));
-        const auto measure = [dc](const std::wstring& run) {
-            SIZE size{};
-            ::GetTextExtentPoint32W(dc, run.c_str(), static_cast<int>(run.size()), &size);
-            return static_cast<int>(size.cx);
-        };
-        int y = 0;
-        for (const std::wstring& line : linebreaking::WrapLines(text, client.right, measure)) {
-            if (y >= client.bottom) {
-                break;  // cut off at the bottom: the label neither grows nor scrolls
-            }
-            RECT row{0, y, client.right, y + lineHeight};
-            ::DrawTextW(dc, line.c_str(), static_cast<int>(line.size()), &row,
-                        DT_CENTER | DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
-            y += lineHeight;
-        }
-        ::SelectObject(dc, oldFont);
-        ::EndPaint(window, &paint);
+    case WM_PAINT:
+        Paint(window);
         return 0;
-    }
     case WM_GETDLGCODE:
         return DLGC_STATIC;
     case WM_NCHITTEST:
         return HTTRANSPARENT;
     default:
         return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+// Painting allocates (the text, its lines): what it throws is caught here, at the boundary.
+LRESULT CALLBACK LabelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    try {
+        return HandleMessage(window, message, wParam, lParam);
+    } catch (...) {
+        ForwardCaught(window);
+        return 0;
     }
 }
 
@@ -91,7 +104,9 @@ void RegisterLabelClass(HINSTANCE instance) {
     windowClass.hInstance = instance;
     windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     windowClass.lpszClassName = kLabelClass;
-    ::RegisterClassExW(&windowClass);
+    if (::RegisterClassExW(&windowClass) == 0) {
+        throw Win32Error(::GetLastError());
+    }
 }
 
 }  // namespace pruvolt::win32

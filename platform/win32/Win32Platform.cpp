@@ -1,6 +1,8 @@
 // The main window, its controls and the message pump, and the system calls behind the platform.
 #include "platform/win32/Win32Platform.h"
 
+#include <shellapi.h>
+
 #include <cstring>
 #include <exception>
 #include <new>
@@ -43,85 +45,104 @@ std::size_t Index(Control control) {
 
 // A picture box: draws its bitmap unscaled at its top left corner on the window-background
 // colour, clipped to the box. The bitmap travels in GWLP_USERDATA and is not owned.
-LRESULT CALLBACK PictureProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_PAINT: {
-        PAINTSTRUCT paint;
-        const HDC dc = ::BeginPaint(window, &paint);
-        const auto bitmap = reinterpret_cast<HBITMAP>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-        if (bitmap != nullptr) {
-            BITMAP info{};
-            ::GetObjectW(bitmap, sizeof(info), &info);
-            const HDC memory = ::CreateCompatibleDC(dc);
-            const HGDIOBJ old = ::SelectObject(memory, bitmap);
-            ::BitBlt(dc, 0, 0, info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY);
-            ::SelectObject(memory, old);
-            ::DeleteDC(memory);
-        }
-        ::EndPaint(window, &paint);
-        return 0;
+void PaintPicture(HWND window) {
+    const PaintScope paint(window);
+    const auto bitmap = reinterpret_cast<HBITMAP>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (bitmap == nullptr) {
+        return;
     }
-    case WM_NCHITTEST:
-        return HTTRANSPARENT;
-    default:
-        return ::DefWindowProcW(window, message, wParam, lParam);
+    BITMAP info{};
+    ::GetObjectW(bitmap, sizeof(info), &info);
+    const UniqueMemoryDc memory(::CreateCompatibleDC(paint.Dc()));
+    if (!memory) {
+        return;  // nothing to draw with; the box keeps its background
+    }
+    const ScopedSelectObject select(memory.Get(), bitmap);
+    ::BitBlt(paint.Dc(), 0, 0, info.bmWidth, info.bmHeight, memory.Get(), 0, 0, SRCCOPY);
+}
+
+LRESULT CALLBACK PictureProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    try {
+        switch (message) {
+        case WM_PAINT:
+            PaintPicture(window);
+            return 0;
+        case WM_NCHITTEST:
+            return HTTRANSPARENT;
+        default:
+            return ::DefWindowProcW(window, message, wParam, lParam);
+        }
+    } catch (...) {
+        ForwardCaught(window);
+        return 0;
     }
 }
 
 // Runs a handler of the logic. Nothing may cross the window procedure (the i686 unwinder cannot
 // unwind through user32), so what the handler let through is reported here, and the program ends.
+// Once that report is open, no handler runs any more.
 template <typename Handler>
-void Deliver(Win32Platform& platform, Handler&& handler) {
+void Deliver(Win32Platform& platform, Handler&& handler) noexcept {
+    if (platform.Reporting()) {
+        return;
+    }
     try {
         handler();
-    } catch (const PlatformError& error) {
-        platform.ReportUnexpected(error.description, error.number);
-    } catch (const std::bad_alloc&) {
-        platform.ReportUnexpected(SystemMessage(static_cast<DWORD>(E_OUTOFMEMORY)),
-                                  static_cast<std::int32_t>(E_OUTOFMEMORY));
     } catch (...) {
-        platform.ReportUnexpected(SystemMessage(static_cast<DWORD>(E_UNEXPECTED)),
-                                  static_cast<std::int32_t>(E_UNEXPECTED));
+        platform.ReportUnexpected(std::current_exception());
     }
 }
 
-std::string ToAnsi(const std::wstring& text) {
-    if (text.empty()) {
-        return {};
+// Hands a message to the dialog handling of the top-level window it belongs to, else to its
+// window: a message box opened under a running timer keeps its keys (Enter, Escape, Tab) even
+// when a tick's own processing of events takes them from the queue.
+void Dispatch(MSG& msg) {
+    const HWND root = msg.hwnd != nullptr ? ::GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+    if (root == nullptr || !::IsDialogMessageW(root, &msg)) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
     }
-    const int size = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                           nullptr, 0, nullptr, nullptr);
-    std::string ansi(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), ansi.data(), size,
-                          nullptr, nullptr);
-    return ansi;
 }
 
+// Decoded by the system's own decoder. Raises when the resource is missing or does not decode.
 ComPtr<IPicture> LoadJpegResource(HINSTANCE instance, int id) {
-    ComPtr<IPicture> picture;
     const HRSRC resource = ::FindResourceW(instance, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10));
-    if (resource == nullptr) {
-        return picture;
+    const HGLOBAL loaded = resource != nullptr ? ::LoadResource(instance, resource) : nullptr;
+    const void* bytes = loaded != nullptr ? ::LockResource(loaded) : nullptr;
+    if (bytes == nullptr) {
+        throw Win32Error(::GetLastError());
     }
     const DWORD size = ::SizeofResource(instance, resource);
-    const void* bytes = ::LockResource(::LoadResource(instance, resource));
-    const HGLOBAL copy = ::GlobalAlloc(GMEM_MOVEABLE, size);
-    if (bytes == nullptr || copy == nullptr) {
-        return picture;
+    UniqueGlobal copy(::GlobalAlloc(GMEM_MOVEABLE, size));
+    void* target = copy ? ::GlobalLock(copy.Get()) : nullptr;
+    if (target == nullptr) {
+        throw Win32Error(::GetLastError());
     }
-    std::memcpy(::GlobalLock(copy), bytes, size);
-    ::GlobalUnlock(copy);
+    std::memcpy(target, bytes, size);
+    ::GlobalUnlock(copy.Get());
     ComPtr<IStream> stream;
-    if (FAILED(::CreateStreamOnHGlobal(copy, TRUE, stream.Put()))) {
-        ::GlobalFree(copy);
-        return picture;
-    }
-    // The system's own decoder.
-    if (FAILED(::OleLoadPicture(stream.Get(), static_cast<LONG>(size), FALSE, IID_IPicture,
-                                picture.PutVoid()))) {
-        picture.Reset();
-    }
+    ThrowIfFailed(::CreateStreamOnHGlobal(copy.Get(), TRUE, stream.Put()));
+    copy.Release();  // the stream frees it now
+    ComPtr<IPicture> picture;
+    ThrowIfFailed(::OleLoadPicture(stream.Get(), static_cast<LONG>(size), FALSE, IID_IPicture,
+                                   picture.PutVoid()));
     return picture;
+}
+
+// A resource image of ours; raises when it cannot be loaded.
+HANDLE LoadImageResource(HINSTANCE instance, int id, UINT type, int width, int height, UINT flags) {
+    const HANDLE image = ::LoadImageW(instance, MAKEINTRESOURCEW(id), type, width, height, flags);
+    if (image == nullptr) {
+        throw Win32Error(::GetLastError());
+    }
+    return image;
+}
+
+// Registers a window class; raises when the system refuses it.
+void RegisterWindowClass(const WNDCLASSEXW& windowClass) {
+    if (::RegisterClassExW(&windowClass) == 0) {
+        throw Win32Error(::GetLastError());
+    }
 }
 
 }  // namespace
@@ -137,8 +158,8 @@ Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance) {
 void Win32Platform::LoadImages() {
     logo_ = LoadJpegResource(instance_, IDR_LOGO);
     const auto loadBitmap = [this](int id) {
-        return UniqueBitmap(static_cast<HBITMAP>(::LoadImageW(
-            instance_, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+        return UniqueBitmap(static_cast<HBITMAP>(
+            LoadImageResource(instance_, id, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     };
     progressFrame_ = loadBitmap(IDB_PROGRESS_FRAME);
     progressFill_ = loadBitmap(IDB_PROGRESS_FILL);
@@ -157,12 +178,12 @@ HWND Win32Platform::CreateChild(const wchar_t* windowClass, const wchar_t* text,
 }
 
 void Win32Platform::CreateMainWindow() {
-    const HICON bigIcon = static_cast<HICON>(::LoadImageW(
-        instance_, MAKEINTRESOURCEW(IDI_PROGRAM), IMAGE_ICON, ::GetSystemMetrics(SM_CXICON),
-        ::GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
-    const HICON smallIcon = static_cast<HICON>(::LoadImageW(
-        instance_, MAKEINTRESOURCEW(IDI_PROGRAM), IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
-        ::GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    const HICON bigIcon = static_cast<HICON>(
+        LoadImageResource(instance_, IDI_PROGRAM, IMAGE_ICON, ::GetSystemMetrics(SM_CXICON),
+                          ::GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
+    const HICON smallIcon = static_cast<HICON>(
+        LoadImageResource(instance_, IDI_PROGRAM, IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
+                          ::GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
     background_ = static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH));
 
     WNDCLASSEXW mainClass{};
@@ -174,7 +195,7 @@ void Win32Platform::CreateMainWindow() {
     mainClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     mainClass.hbrBackground = background_;
     mainClass.lpszClassName = kMainClass;
-    ::RegisterClassExW(&mainClass);
+    RegisterWindowClass(mainClass);
 
     WNDCLASSEXW pictureClass{};
     pictureClass.cbSize = sizeof(pictureClass);
@@ -183,7 +204,7 @@ void Win32Platform::CreateMainWindow() {
     pictureClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     pictureClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     pictureClass.lpszClassName = kPictureClass;
-    ::RegisterClassExW(&pictureClass);
+    RegisterWindowClass(pictureClass);
     RegisterLabelClass(instance_);
 
     RECT frame{0, 0, layout::ToPixels(layout::kClientWidth), layout::ToPixels(layout::kClientHeight)};
@@ -204,11 +225,9 @@ void Win32Platform::CreateMainWindow() {
     };
 
     const HWND logo = create(kPictureClass, L"", WS_VISIBLE, window_, layout::kImgLogo, 0);
-    if (logo_) {
-        OLE_HANDLE handle = 0;
-        logo_->get_Handle(&handle);
-        ::SetWindowLongPtrW(logo, GWLP_USERDATA, static_cast<LONG_PTR>(handle));
-    }
+    OLE_HANDLE handle = 0;
+    ThrowIfFailed(logo_->get_Handle(&handle));
+    ::SetWindowLongPtrW(logo, GWLP_USERDATA, static_cast<LONG_PTR>(handle));
     auto& c = controls_;
     c[Index(Control::lblMessage)] =
         create(kLabelClass, L"", WS_VISIBLE, window_, layout::kLblMessage, 0);
@@ -264,7 +283,7 @@ void Win32Platform::CreateMainWindow() {
 }
 
 LRESULT CALLBACK Win32Platform::WindowProc(HWND window, UINT message, WPARAM wParam,
-                                           LPARAM lParam) {
+                                           LPARAM lParam) noexcept {
     if (message == WM_NCCREATE) {
         const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
         ::SetWindowLongPtrW(window, GWLP_USERDATA,
@@ -274,7 +293,11 @@ LRESULT CALLBACK Win32Platform::WindowProc(HWND window, UINT message, WPARAM wPa
     if (self == nullptr || self->window_ == nullptr) {
         return ::DefWindowProcW(window, message, wParam, lParam);
     }
-    return self->HandleMessage(message, wParam, lParam);
+    try {
+        return self->HandleMessage(message, wParam, lParam);
+    } catch (...) {
+        self->ReportUnexpected(std::current_exception());
+    }
 }
 
 void Win32Platform::ClickFocusedButton() {
@@ -320,8 +343,14 @@ LRESULT Win32Platform::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CTLCOLORBTN:
         return reinterpret_cast<LRESULT>(background_);
     case WM_CLOSE:
-        // The close box ends the program; no handler of the logic runs.
-        EndProgram();
+        // The close box ends the program; no handler of the logic runs. Under the report of an
+        // unexpected error it does nothing: that report ends the program itself.
+        if (!reporting_) {
+            EndProgram();
+        }
+        return 0;
+    case kCaughtMessage:
+        ReportUnexpected(*reinterpret_cast<const std::exception_ptr*>(lParam));
     default:
         return ::DefWindowProcW(window_, message, wParam, lParam);
     }
@@ -335,19 +364,52 @@ void Win32Platform::Run(FormEvents& events) {
     });
     MSG msg;
     while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (!::IsDialogMessageW(window_, &msg)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
+        Dispatch(msg);
     }
     EndProgram();
 }
 
-void Win32Platform::ReportUnexpected(const std::wstring& description, std::int32_t number) {
-    const std::wstring prompt = texts::kUnexpectedErrorOpen + DecimalText(number) +
-                                texts::kUnexpectedErrorClose + description;
-    ::MessageBoxW(window_, prompt.c_str(), texts::kCaption, MB_OK | MB_ICONERROR | MB_SYSTEMMODAL);
-    ::ExitProcess(1);
+void Win32Platform::ReportUnexpected(std::exception_ptr caught) noexcept {
+    try {
+        std::rethrow_exception(caught);
+    } catch (const PlatformError& error) {
+        ReportUnexpected(error.number, error.description);
+    } catch (const std::bad_alloc&) {
+        ReportSystemError(E_OUTOFMEMORY);
+    } catch (...) {
+        ReportSystemError(E_UNEXPECTED);
+    }
+}
+
+void Win32Platform::ReportSystemError(HRESULT code) noexcept {
+    std::wstring description;
+    try {
+        description = SystemMessage(static_cast<DWORD>(code));
+    } catch (...) {
+        // Out of memory: the report goes without its description.
+    }
+    ReportUnexpected(static_cast<std::int32_t>(code), description);
+}
+
+void Win32Platform::ReportUnexpected(std::int32_t number, const std::wstring& description) noexcept {
+    // Final: nothing runs under the report. The timers stop (a tick of the end timer would end
+    // the program with a success code while the report is still open), and handlers that other
+    // messages still queued would start are not delivered.
+    reporting_ = true;
+    if (window_ != nullptr) {
+        ::KillTimer(window_, kTimerEvents);
+        ::KillTimer(window_, kTimerEnd);
+    }
+    std::wstring prompt;
+    try {
+        prompt = texts::kUnexpectedErrorOpen + DecimalText(number) + texts::kUnexpectedErrorClose +
+                 description;
+    } catch (...) {
+        // Out of memory: the report's opening words are still shown.
+    }
+    ::MessageBoxW(window_, prompt.empty() ? texts::kUnexpectedErrorOpen : prompt.c_str(),
+                  texts::kCaption, MB_OK | MB_ICONERROR | MB_SYSTEMMODAL);
+    ::ExitProcess(kUnexpectedErrorExitCode);
 }
 
 // --- Process -----------------------------------------------------------------------------
@@ -380,6 +442,26 @@ std::wstring Win32Platform::ProgramFolder() {
         folder += L'\\';  // a drive root keeps its backslash
     }
     return folder;
+}
+
+std::wstring Win32Platform::TempFolder() {
+    std::wstring path(MAX_PATH + 1, L'\0');
+    while (true) {
+        const DWORD length = ::GetTempPathW(static_cast<DWORD>(path.size()), path.data());
+        if (length == 0) {
+            throw Win32Error(::GetLastError());
+        }
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(length + 1);
+    }
+    // GetTempPathW ends the folder in "\"; the staged path brings its own, except at a drive root.
+    if (path.size() > 1 && path.back() == L'\\' && !(path.size() == 3 && path[1] == L':')) {
+        path.pop_back();
+    }
+    return path;
 }
 
 std::wstring Win32Platform::EnvironmentVariable(const std::wstring& name) {
@@ -459,10 +541,7 @@ void Win32Platform::ProcessPendingEvents() {
         if (msg.message == WM_QUIT) {
             EndProgram();
         }
-        if (!::IsDialogMessageW(window_, &msg)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
+        Dispatch(msg);
     }
 }
 
@@ -507,9 +586,12 @@ void Win32Platform::SetTimerEnabled(Timer timer, bool enabled) {
     const UINT_PTR id = timer == Timer::tmrEvents ? kTimerEvents : kTimerEnd;
     if (enabled) {
         // SetTimer on a running timer starts its interval afresh.
-        ::SetTimer(window_, id,
-                   timer == Timer::tmrEvents ? layout::kTmrEventsInterval : layout::kTmrEndInterval,
-                   nullptr);
+        if (::SetTimer(window_, id,
+                       timer == Timer::tmrEvents ? layout::kTmrEventsInterval
+                                                 : layout::kTmrEndInterval,
+                       nullptr) == 0) {
+            throw Win32Error(::GetLastError());
+        }
     } else {
         ::KillTimer(window_, id);
     }
@@ -586,26 +668,34 @@ void Win32Platform::LaunchCommandLine(const std::wstring& applicationPath,
     UniqueHandle thread{info.hThread};
 }
 
-void Win32Platform::ShellExecuteA(WindowHandle window, const std::wstring& operation,
-                                  const std::wstring& file, const std::wstring& parameters,
-                                  const std::wstring& directory, int showCommand) {
-    // shell32 is loaded only on this rare path; it is large and slows every start.
+void Win32Platform::ShellExecuteWide(WindowHandle window, const std::wstring& operation,
+                                     const std::wstring& file, const std::wstring& parameters,
+                                     const std::wstring& directory, int showCommand) {
+    // shell32 is loaded only when this attempt runs: it is large, and linking it would slow every
+    // start of the program. The installers ask for elevation, which the first attempt cannot
+    // give, so on most PCs this is the attempt that starts them.
     static const HMODULE shell32 = ::LoadLibraryW(L"shell32.dll");
-    using ShellExecuteAFunction =
-        HINSTANCE(WINAPI*)(HWND, const char*, const char*, const char*, const char*, INT);
-    const auto shellExecute = shell32 == nullptr
-                                  ? nullptr
-                                  : reinterpret_cast<ShellExecuteAFunction>(reinterpret_cast<void*>(
-                                        ::GetProcAddress(shell32, "ShellExecuteA")));
-    if (shellExecute == nullptr) {
+    using ShellExecuteExFunction = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
+    const auto shellExecuteEx = shell32 == nullptr
+                                    ? nullptr
+                                    : reinterpret_cast<ShellExecuteExFunction>(reinterpret_cast<void*>(
+                                          ::GetProcAddress(shell32, "ShellExecuteExW")));
+    if (shellExecuteEx == nullptr) {
         throw Win32Error(::GetLastError());
     }
-    const std::string ansiOperation = ToAnsi(operation);
-    const std::string ansiFile = ToAnsi(file);
-    const std::string ansiParameters = ToAnsi(parameters);
-    const std::string ansiDirectory = ToAnsi(directory);
-    (void)shellExecute(reinterpret_cast<HWND>(window), ansiOperation.c_str(), ansiFile.c_str(),
-                       ansiParameters.c_str(), ansiDirectory.c_str(), showCommand);
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof(info);
+    // The program reports a failure in its own message box; the shell shows none of its own.
+    info.fMask = SEE_MASK_FLAG_NO_UI;
+    info.hwnd = reinterpret_cast<HWND>(window);
+    info.lpVerb = operation.c_str();
+    info.lpFile = file.c_str();
+    info.lpParameters = parameters.c_str();
+    info.lpDirectory = directory.c_str();
+    info.nShow = showCommand;
+    if (!shellExecuteEx(&info)) {
+        throw Win32Error(::GetLastError());
+    }
 }
 
 }  // namespace pruvolt::win32

@@ -7,6 +7,7 @@
 #include <olectl.h>
 
 #include <array>
+#include <exception>
 
 #include "platform/FormEvents.h"
 #include "platform/Platform.h"
@@ -28,6 +29,7 @@ public:
     [[noreturn]] void EndProgram() override;
     std::wstring ProgramFolder() override;
     std::wstring EnvironmentVariable(const std::wstring& name) override;
+    std::wstring TempFolder() override;
 
     float ScreenWidth() override;
     float ScreenHeight() override;
@@ -61,17 +63,25 @@ public:
                         std::int32_t& wow64Flag) override;
     void LaunchCommandLine(const std::wstring& applicationPath, const std::wstring& commandLine,
                            int windowStyle) override;
-    void ShellExecuteA(WindowHandle window, const std::wstring& operation,
-                       const std::wstring& file, const std::wstring& parameters,
-                       const std::wstring& directory, int showCommand) override;
+    void ShellExecuteWide(WindowHandle window, const std::wstring& operation,
+                          const std::wstring& file, const std::wstring& parameters,
+                          const std::wstring& directory, int showCommand) override;
 
-    // The report of a failure that no handler expected; ends the program.
-    [[noreturn]] void ReportUnexpected(const std::wstring& description, std::int32_t number);
+    // The report of a failure that no handler expected ("執行階段錯誤 (n)"): stops both timers
+    // and every further handler, shows the report, then ends the program with
+    // kUnexpectedErrorExitCode.
+    [[noreturn]] void ReportUnexpected(std::exception_ptr caught) noexcept;
+    [[noreturn]] void ReportUnexpected(std::int32_t number, const std::wstring& description) noexcept;
+    // True from the moment that report opens.
+    bool Reporting() const { return reporting_; }
+
+    static constexpr UINT kUnexpectedErrorExitCode = 1;
 
 private:
     static constexpr std::size_t kControlCount = 6;
 
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam,
+                                       LPARAM lParam) noexcept;
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void CreateMainWindow();
     void LoadImages();
@@ -80,6 +90,7 @@ private:
     HWND ControlWindow(Control control) const { return controls_[static_cast<std::size_t>(control)]; }
     void MoveWindowTo(float left, float top);
     void ClickFocusedButton();
+    [[noreturn]] void ReportSystemError(HRESULT code) noexcept;
 
     HINSTANCE instance_;
     FormEvents* events_ = nullptr;
@@ -89,7 +100,8 @@ private:
     float windowLeft_ = 0;
     float windowTop_ = 0;
     std::array<float, kControlCount> controlLeft_{};
-    HWND focus_ = nullptr;  // the control that gets the focus back when the window is activated
+    HWND focus_ = nullptr;
+    bool reporting_ = false;  // the report of an unexpected error is open  // the control that gets the focus back when the window is activated
 
     UniqueHandle instanceMutex_;
     UniqueFont labelFont_;

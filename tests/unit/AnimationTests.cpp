@@ -18,6 +18,15 @@ TEST_F(FormTest, TickMovesTheHighlightThenWritesTheLabel) {
                             L"ProcessPendingEvents"));
 }
 
+TEST_F(FormTest, TickArrivingInsideATickIsDropped) {
+    fake.OnProcessEvents(1, [this] { form.tmrEvents_Timer(); });
+    EXPECT_FALSE(Tick());
+    EXPECT_EQ(fake.left[Control::imgProgressFlash], 230.0f);
+    EXPECT_THAT(fake.LogOf(L"SetLabelText"), ElementsAre(L"SetLabelText(" + Installing(1) + L")"));
+    EXPECT_FALSE(Tick());  // the next tick runs, one step on
+    EXPECT_EQ(fake.left[Control::imgProgressFlash], 430.0f);
+}
+
 TEST_F(FormTest, DotsFollowAHundredTickCycle) {
     const std::map<int, int> dotsAfterTick{{1, 1}, {10, 1}, {11, 2}, {91, 10}, {100, 10}, {101, 1}};
     for (int tick = 1; tick <= 101; ++tick) {

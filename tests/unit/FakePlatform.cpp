@@ -115,6 +115,11 @@ std::wstring FakePlatform::EnvironmentVariable(const std::wstring& name) {
     return found == environment.end() ? std::wstring() : found->second;
 }
 
+std::wstring FakePlatform::TempFolder() {
+    log.push_back(L"TempFolder");
+    return tempFolder;
+}
+
 void FakePlatform::SetWindowLeft(float twips) {
     log.push_back(L"SetWindowLeft(" + Number(twips) + L")");
     windowLeft = twips;
@@ -221,10 +226,10 @@ void FakePlatform::LaunchCommandLine(const std::wstring& applicationPath,
     if (launchError) throw *launchError;
 }
 
-void FakePlatform::ShellExecuteA(WindowHandle window, const std::wstring& operation,
-                                 const std::wstring& file, const std::wstring& parameters,
-                                 const std::wstring& directory, int showCommand) {
-    log.push_back(L"ShellExecuteA(" + std::to_wstring(window) + L"|" + operation + L"|" + file +
+void FakePlatform::ShellExecuteWide(WindowHandle window, const std::wstring& operation,
+                                    const std::wstring& file, const std::wstring& parameters,
+                                    const std::wstring& directory, int showCommand) {
+    log.push_back(L"ShellExecuteWide(" + std::to_wstring(window) + L"|" + operation + L"|" + file +
                   L"|" + parameters + L"|" + directory + L"|" + std::to_wstring(showCommand) +
                   L")");
     if (shellExecuteError) throw *shellExecuteError;

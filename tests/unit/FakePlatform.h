@@ -38,6 +38,7 @@ class FakePlatform final : public Platform {
     WindowHandle windowHandle = 0x10086;
     std::wstring programFolder = L"C:\\Tools";
     std::map<std::wstring, std::wstring> environment;
+    std::wstring tempFolder = L"C:\\Users\\me\\AppData\\Local\\Temp";  // as GetTempPathW names it
     std::map<std::wstring, std::string> files;  // path -> contents
     std::optional<OsVersionInfoA> version;      // empty: GetVersionExA fails
     ProcAddress isWow64Address = 0x7c801234;    // 0: this Windows has no IsWow64Process
@@ -66,6 +67,7 @@ class FakePlatform final : public Platform {
     [[noreturn]] void EndProgram() override;
     std::wstring ProgramFolder() override { return programFolder; }
     std::wstring EnvironmentVariable(const std::wstring& name) override;
+    std::wstring TempFolder() override;
     float ScreenWidth() override { return screenWidth; }
     float ScreenHeight() override { return screenHeight; }
     float WindowWidth() override { return windowWidth; }
@@ -94,9 +96,9 @@ class FakePlatform final : public Platform {
     bool IsWow64Process(ProcAddress function, ProcessHandle process, std::int32_t& flag) override;
     void LaunchCommandLine(const std::wstring& applicationPath, const std::wstring& commandLine,
                            int windowStyle) override;
-    void ShellExecuteA(WindowHandle window, const std::wstring& operation, const std::wstring& file,
-                       const std::wstring& parameters, const std::wstring& directory,
-                       int showCommand) override;
+    void ShellExecuteWide(WindowHandle window, const std::wstring& operation,
+                          const std::wstring& file, const std::wstring& parameters,
+                          const std::wstring& directory, int showCommand) override;
 
     static constexpr ProcessHandle kCurrentProcess = static_cast<ProcessHandle>(-1);
 

@@ -53,14 +53,16 @@ TEST_F(Install, FailedCommandLineFallsBackToShellExecute) {
     EXPECT_THAT(fake.LogOf(L"SetTimerEnabled(tmrEnd"),
                 ElementsAre(L"SetTimerEnabled(tmrEnd,true)"));
     const auto launches = std::vector(fake.log.end() - 2, fake.log.end());
-    EXPECT_THAT(launches, ElementsAre(kLaunch, L"ShellExecuteA(65670|Open|" + kStaged +
+    EXPECT_THAT(launches, ElementsAre(kLaunch, L"ShellExecuteWide(65670|Open|" + kStaged +
                                                    L"|/passive|C:\\|1)"));
     EXPECT_THAT(fake.messageBoxes, IsEmpty());
 }
 
+// The second attempt failing covers both ways: the shell cannot be called, or it reports that the
+// file could not be started (not a program for this PC, elevation declined, no association).
 TEST_F(Install, BothLaunchesFailingShowTheUnexpectedErrorAndEnd) {
-    fake.launchError = PlatformError{53, L""};
-    fake.shellExecuteError = PlatformError{453, L""};
+    fake.launchError = PlatformError{-2147024156, L""};       // elevation required
+    fake.shellExecuteError = PlatformError{-2147024703, L""};  // not a valid application
     EXPECT_TRUE(Click(0));
     ASSERT_EQ(fake.messageBoxes.size(), 1u);
     EXPECT_EQ(fake.messageBoxes[0].prompt,

@@ -59,7 +59,7 @@ TEST_P(StagingPaths, JoinFoldersAndNameUnchanged) {
     fake.programFolder = c.programFolder;
     fake.files[c.source] = "x86";
     EXPECT_FALSE(Load());
-    EXPECT_EQ(mdlCommon::strTempFolder, c.tmp.value_or(L""));
+    EXPECT_EQ(mdlCommon::strTempFolder, c.tmp.value_or(fake.tempFolder));
     EXPECT_EQ(mdlCommon::strSetupSource, c.source);
     EXPECT_EQ(mdlCommon::strSetupFile, c.staged);
     EXPECT_THAT(fake.LogOf(L"CopyFileTo"),
@@ -68,7 +68,9 @@ TEST_P(StagingPaths, JoinFoldersAndNameUnchanged) {
 
 INSTANTIATE_TEST_SUITE_P(
     Folders, StagingPaths,
-    ::testing::Values(PathCase{std::nullopt, L"C:\\Tools", L"C:\\Tools\\ade.exe", L"\\ade.exe"},
+    // Without TMP, the folder the system names for temporary files, never the drive's root.
+    ::testing::Values(PathCase{std::nullopt, L"C:\\Tools", L"C:\\Tools\\ade.exe",
+                               L"C:\\Users\\me\\AppData\\Local\\Temp\\ade.exe"},
                       PathCase{L"C:\\Temp\\", L"C:\\Tools", L"C:\\Tools\\ade.exe",
                                L"C:\\Temp\\\\ade.exe"},
                       PathCase{L"C:\\Temp", L"D:\\", L"D:\\\\ade.exe", L"C:\\Temp\\ade.exe"},
@@ -80,7 +82,7 @@ TEST_F(Staging, ReadsTmpOnlyNeverTemp) {
     fake.environment[L"TEMP"] = L"C:\\Other";
     EXPECT_FALSE(Load());
     EXPECT_THAT(fake.LogOf(L"EnvironmentVariable"), ElementsAre(L"EnvironmentVariable(TMP)"));
-    EXPECT_EQ(mdlCommon::strSetupFile, L"\\ade.exe");
+    EXPECT_EQ(mdlCommon::strSetupFile, fake.tempFolder + L"\\ade.exe");
 }
 
 TEST_F(Staging, OlderStagedCopyIsReplacedWhenTheSourceExists) {
