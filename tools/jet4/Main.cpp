@@ -1,6 +1,12 @@
 // jet4: writes a Jet 4 database holding the sample table testdata, or the tables of a
 // description file (see Description.h).
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -20,34 +26,54 @@ constexpr const char* kUsage =
     "usage: jet4 [--table DESCRIPTION] OUTPUT.mdb\n"
     "Writes a Jet 4 database. Without --table it holds the sample table testdata.\n";
 
-// Writes beside the target and renames, so a failed run leaves no half-written database.
+// What the operating system said about the last failed call.
+std::string Reason() {
+    return std::generic_category().message(errno);
+}
+
+// Writes beside the target and renames, so a failed run leaves no half-written database. The
+// temporary file gets a name of its own, created exclusively (never a file or link already there,
+// never another run's), and short: any name the target may have fits beside it.
 void WriteFileAtomically(const fs::path& target, const Bytes& bytes) {
-    fs::path temporary = target;
-    temporary += ".partial";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            fs::remove(temporary, ignored);
-            throw WriteError("cannot write " + temporary.string());
-        }
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    std::string temporary = (folder / ".jet4-XXXXXX").string();
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) {
+        throw WriteError("cannot create a temporary file in " + folder.string() + ": " + Reason());
     }
-    std::error_code error;
-    fs::rename(temporary, target, error);
-    if (error) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        throw WriteError("cannot rename " + temporary.string() + " to " + target.string() + ": " +
-                         error.message());
+    const auto fail = [&](const std::string& what) {
+        const std::string reason = Reason();
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        throw WriteError(what + ": " + reason);
+    };
+    // mkstemp creates it for its owner alone; the database gets the usual permissions.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    if (::fchmod(fd, 0666 & ~mask) != 0) fail("cannot set the permissions of " + temporary);
+    for (std::size_t written = 0; written < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            fail("cannot write " + temporary);
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    if (::close(fd) != 0) {
+        const std::string reason = Reason();
+        ::unlink(temporary.c_str());
+        throw WriteError("cannot write " + temporary + ": " + reason);
+    }
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        const std::string reason = Reason();
+        ::unlink(temporary.c_str());
+        throw WriteError("cannot rename " + temporary + " to " + target.string() + ": " + reason);
     }
 }
 
 std::string ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw WriteError("cannot read " + path.string());
+    if (!in) throw WriteError("cannot read " + path.string() + ": " + Reason());
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 

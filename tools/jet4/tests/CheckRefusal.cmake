@@ -26,3 +26,26 @@ file(SIZE ${WORK_DIR}/out.mdb size)
 if(NOT rc EQUAL 0 OR NOT left STREQUAL "bad.txt;out.mdb" OR NOT size EQUAL 90112)
   message(FATAL_ERROR "good run: exit ${rc}, files ${left}, size ${size}")
 endif()
+
+# The temporary file is the writer's own: a link lying in wait under a name derived from the
+# target is neither followed nor replaced, and a target name of the longest length a folder takes
+# is written.
+file(WRITE ${WORK_DIR}/victim "keep")
+file(CREATE_LINK ${WORK_DIR}/victim ${WORK_DIR}/out.mdb.partial SYMBOLIC)
+string(REPEAT "n" 251 long)
+execute_process(COMMAND ${JET4} ${WORK_DIR}/out.mdb RESULT_VARIABLE rc1)
+execute_process(COMMAND ${JET4} ${WORK_DIR}/${long}.mdb RESULT_VARIABLE rc2 ERROR_VARIABLE err)
+file(READ ${WORK_DIR}/victim victim)
+if(NOT rc1 EQUAL 0 OR NOT rc2 EQUAL 0 OR NOT victim STREQUAL "keep" OR IS_SYMLINK ${WORK_DIR}/out.mdb)
+  message(FATAL_ERROR "own temporary file: exits ${rc1} ${rc2} (${err}), victim now '${victim}'")
+endif()
+file(GLOB left RELATIVE ${WORK_DIR} ${WORK_DIR}/.jet4-*)
+if(left)
+  message(FATAL_ERROR "temporary files left behind: ${left}")
+endif()
+
+# An I/O error names the system's reason.
+execute_process(COMMAND ${JET4} ${WORK_DIR}/missing/out.mdb RESULT_VARIABLE rc ERROR_VARIABLE err)
+if(rc EQUAL 0 OR NOT err MATCHES "No such file or directory")
+  message(FATAL_ERROR "a failed write without its reason: exit ${rc}, ${err}")
+endif()
