@@ -488,6 +488,13 @@ std::string Answer(const std::string& line) {
         return "ok " + std::to_string(counters.peakWorkingSetSize) + " " +
                std::to_string(counters.peakPagefileUsage);
     }
+    if (command == "temppath") {
+        // temppath: the folder GetTempPathW names for this driver, whose environment the program
+        // under test inherits.
+        wchar_t path[MAX_PATH + 1];
+        const DWORD length = ::GetTempPathW(MAX_PATH + 1, path);
+        return length == 0 ? "error" : "ok " + ToUtf8(std::wstring(path, length));
+    }
     if (command == "kill") {
         if (g_process.handle != nullptr) ::TerminateProcess(g_process.handle, 99);
         return "ok";

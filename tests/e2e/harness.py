@@ -289,8 +289,9 @@ class Run:
             shutil.copy(DATABASE, unix_folder / "testdb.mdb")
         for name in installers:
             # Each copy carries its own name after the image, so that a staged copy shows which
-            # installer it came from.
-            (unix_folder / name).write_bytes(STANDIN.read_bytes() + name.encode())
+            # installer it came from. A mapping gives the files' bytes instead.
+            content = installers[name] if isinstance(installers, dict) else STANDIN.read_bytes() + name.encode()
+            (unix_folder / name).write_bytes(content)
         # Wine gives its processes TMP from the prefix's registry, not from the Linux environment.
         if tmp is Run.KEEP:
             pass

@@ -2,14 +2,37 @@
 with stand-in installers that record how they were started."""
 import re
 import shutil
+import struct
 import unittest
 import zipfile
 
-from harness import ARCHS, BITS, BUILD, CAPTION, SCREEN, ProgramTestCase, scaled
+from harness import (ARCHS, BITS, BUILD, CAPTION, SCREEN, ProgramTestCase, query_registry, run_wine,
+                     scaled, set_registry)
 
 ID_INSTALL, ID_EXIT = 100, 102
 FAILURE = "錯誤代碼"
 INSTALLING = re.compile(r"^驅動程式安裝中，請稍候\.{1,10}$")
+LAUNCH_FAILED = ("啟動安裝資料庫驅動程式時發生無法預期錯誤\r\n\r\n"
+                 "請您直接選擇 [Orvandel > Pruvolt > 直接安裝資料庫驅動程式] 進行安裝")
+VK_RETURN = 13
+
+
+def foreign_program():
+    """A program image for a processor that neither Wine here nor an x86 or x64 Windows runs (ARM64):
+    headers only, enough for the loader to read the machine and refuse it."""
+    dos = bytearray(64)
+    dos[0:2] = b"MZ"
+    struct.pack_into("<I", dos, 60, 64)
+    optional = bytearray(240)  # PE32+
+    struct.pack_into("<HxxxxxxxxxxxxxxI", optional, 0, 0x20B, 0x1000)  # magic, entry point
+    struct.pack_into("<QII", optional, 24, 0x140000000, 0x1000, 0x200)  # base, alignments
+    struct.pack_into("<HH", optional, 48, 6, 0)  # subsystem version
+    struct.pack_into("<II", optional, 56, 0x2000, 0x200)  # image size, headers size
+    struct.pack_into("<H", optional, 68, 2)  # GUI subsystem
+    struct.pack_into("<I", optional, 108, 16)  # data directories
+    coff = struct.pack("<HHIIIHH", 0xAA64, 0, 0, 0, 0, len(optional), 0x22)
+    image = bytes(dos) + b"PE\0\0" + coff + bytes(optional)
+    return image + bytes(0x200 - len(image))
 
 
 def staged_name(arch):
@@ -39,8 +62,9 @@ class Staging(ProgramTestCase):
     def test_wow64_stages_the_64_bit_installer(self):
         self.check_staged(64, "C:\\e2e-tmp")
 
-    def test_tmp_with_blanks_and_chinese_characters(self):
-        tmp = "C:\\暫存 資料夾\\a b"
+    def test_tmp_with_blanks_and_characters_outside_the_ansi_code_page(self):
+        # Chinese is in the prefix's ANSI code page (950), Korean is not.
+        tmp = "C:\\暫存 資料夾\\김민준 a b"
         run = self.check_staged(ARCHS[0], tmp)
         run.click(ID_INSTALL)
         staged = f"{tmp}\\{staged_name(ARCHS[0])}"
@@ -48,6 +72,23 @@ class Staging(ProgramTestCase):
         self.assertIsNotNone(log, "the staged installer was not started")
         # Started by its exact path, quoted: the blanks do not split it.
         self.assertEqual(log["commandline"], f'"{staged}" /passive')
+
+
+    def test_without_tmp_stages_into_the_system_temp_folder_and_launches_from_there(self):
+        arch = ARCHS[0]
+        run = self.new_run(arch, "C:\\Pruvolt", tmp=None)
+        answer = run.driver.ask("temppath")
+        self.assertTrue(answer.startswith("ok "), answer)
+        folder = answer[3:].rstrip("\\")
+        name = staged_name(arch)
+        staged = f"{folder}\\{name}"
+        for old in (run.unix(staged), run.unix(staged + ".log")):
+            old.unlink(missing_ok=True)
+        run.start()
+        self.assertIsNotNone(run.wait("label", 60000, FAILURE))
+        self.assertTrue(run.wait_copy(staged, f"C:\\Pruvolt\\{name}"), f"{name} was not staged in {folder}")
+        run.click(ID_INSTALL)
+        self.assertIsNotNone(run.wait_launch_log(staged), "the staged installer was not started")
 
 
 class InstallButton(ProgramTestCase):
@@ -127,6 +168,29 @@ class InstallButton(ProgramTestCase):
         self.assertIsNotNone(ended, "the program did not end after the message")
         self.assertEqual(ended[1], 0)
 
+    def test_launch_failure_is_reported_and_enter_dismisses_it_while_the_animation_runs(self):
+        # Neither attempt can start a program built for another processor: the command line
+        # fails, and so does the shell, which says so in its result.
+        tmp = "C:\\e2e-tmp"
+        run = self.new_run(ARCHS[0], "C:\\Pruvolt", tmp=tmp,
+                           installers={"ade.exe": foreign_program(), "ade64.exe": foreign_program()})
+        run.start()
+        self.assertIsNotNone(run.wait("label", 60000, FAILURE))
+        name = staged_name(ARCHS[0])
+        self.assertTrue(run.wait_copy(f"{tmp}\\{name}", f"C:\\Pruvolt\\{name}"))
+        run.click(ID_INSTALL)
+        self.assertIsNotNone(run.wait("msgbox", 20000), "the failed launch was not reported")
+        box = run.msgbox()
+        self.assertEqual((box["title"], box["prompt"]), (CAPTION, LAUNCH_FAILED))
+        # The animation runs on under the box: its ticks process events, and the key is the box's.
+        label = run.label()
+        self.assertIsNotNone(run.wait("labelchange", 5000, label), "no tick under the box")
+        self.assertEqual(run.driver.ask(f"key {VK_RETURN}"), "ok")
+        # Well before the end timer's 10 s: the key dismissed the box.
+        ended = run.wait("exit", 5000)
+        self.assertIsNotNone(ended, "Enter did not dismiss the box")
+        self.assertEqual(ended[1], 0)
+
     def test_exit_ends_at_once_and_leaves_the_staged_installer(self):
         run = self.new_run(ARCHS[0], "C:\\Pruvolt", tmp="C:\\e2e-tmp")
         run.start()
@@ -138,6 +202,47 @@ class InstallButton(ProgramTestCase):
         self.assertIsNotNone(run.wait("exit", 5000))
         self.assertTrue(staged.exists(), "the staged installer is left in TMP")
         self.assertFalse(run.unix(f"C:\\e2e-tmp\\{name}.log").exists(), "nothing was started")
+
+
+class UnexpectedError(ProgramTestCase):
+    """An error outside every trap: the file-system object cannot be created, because its class is
+    not registered (the prefix's registration is removed for the test, and put back after it)."""
+
+    PROGID = r"HKCR\Scripting.FileSystemObject"
+    CO_E_CLASSSTRING = -2147221005  # the class name is not registered
+
+    def test_is_reported_and_ends_the_program_with_a_failure_code(self):
+        for arch in ARCHS:
+            with self.subTest(prefix=arch):
+                name = query_registry(arch, self.PROGID)
+                clsid = query_registry(arch, self.PROGID + r"\CLSID")
+                self.assertIsNotNone(clsid, "the prefix has no Scripting.FileSystemObject")
+                run_wine(arch, "reg", "delete", self.PROGID, "/f")
+                try:
+                    self.check_report(arch)
+                finally:
+                    set_registry(arch, self.PROGID, None, name or "")
+                    set_registry(arch, self.PROGID + r"\CLSID", None, clsid)
+
+    def check_report(self, arch):
+        run = self.new_run(arch, "C:\\Pruvolt", tmp="C:\\e2e-tmp")
+        run.start()
+        # At start the staging's trap answers it: its report replaces the probe's.
+        report = f"錯誤代碼 ({self.CO_E_CLASSSTRING})\r\n回報內容："
+        self.assertIsNotNone(run.wait("label", 60000, report), run.label())
+        # The install click runs the same test outside any trap.
+        run.click(ID_INSTALL)
+        self.assertIsNotNone(run.wait("msgbox", 20000), "no report")
+        box = run.msgbox()
+        self.assertEqual(box["title"], CAPTION)
+        self.assertTrue(box["prompt"].startswith(f"執行階段錯誤 ({self.CO_E_CLASSSTRING})\r\n\r\n"),
+                        box["prompt"])
+        # Nothing runs under the report: the animation that the click started never ticks.
+        self.assertIsNone(run.wait("labelchange", 500, run.label()), "a tick ran under the report")
+        self.assertEqual(run.driver.ask("dismiss"), "ok")
+        ended = run.wait("exit", 10000)
+        self.assertIsNotNone(ended, "the program did not end after the report")
+        self.assertNotEqual(ended[1], 0)
 
 
 class ReleasePackage(ProgramTestCase):
