@@ -350,6 +350,10 @@ LRESULT Win32Platform::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         }
         return 0;
     case kCaughtMessage:
+        // Only as our own controls send it, from this thread: the pointer means nothing elsewhere.
+        if (::InSendMessage()) {
+            return 0;
+        }
         ReportUnexpected(*reinterpret_cast<const std::exception_ptr*>(lParam));
     default:
         return ::DefWindowProcW(window_, message, wParam, lParam);
