@@ -425,8 +425,11 @@ std::string Answer(const std::string& line) {
         ::PostMessageW(button, BM_CLICK, 0, 0);
         return "ok";
     }
-    if (command == "key") {
-        // key <virtual key>: a key press and release sent to the window's focused control.
+    if (command == "key" || command == "tickkey") {
+        // key <virtual key>: a key press and release sent to the focused control of the window's
+        // thread (a message box's button while one is open).
+        // tickkey <virtual key>: the same, right behind a tick of the animation timer (id 1), so
+        // that the key is still queued when the tick's own processing of events runs.
         const HWND window = MainWindow();
         if (window == nullptr) return "none";
         GUITHREADINFO gui{};
@@ -434,6 +437,7 @@ std::string Answer(const std::string& line) {
         ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &gui);
         const HWND target = gui.hwndFocus != nullptr ? gui.hwndFocus : window;
         const WPARAM key = static_cast<WPARAM>(std::atoi(rest.c_str()));
+        if (command == "tickkey") ::PostMessageW(window, WM_TIMER, 1, 0);
         ::PostMessageW(target, WM_KEYDOWN, key, 1);
         if (key == VK_SPACE) ::PostMessageW(target, WM_CHAR, L' ', 1);
         ::PostMessageW(target, WM_KEYUP, key, 0xC0000001);
