@@ -9,7 +9,7 @@ namespace pruvolt::mdlCommon {
 
 // Empty at start; each is written once and read later.
 inline std::wstring strConnection;   // the probe's connection string
-inline std::wstring strTempFolder;   // the value of TMP when the installer was staged
+inline std::wstring strTempFolder;   // the staging folder: TMP, else the system's temporary folder
 inline std::wstring strSetupSource;  // the installer beside the program
 inline std::wstring strSetupFile;    // the staged installer, the one that is launched
 

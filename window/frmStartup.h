@@ -25,7 +25,8 @@ public:
     static std::wstring FailureText(const PlatformError& error);
 
 private:
-    // Copies the installer that matches this Windows into the TMP folder.
+    // Copies the installer that matches this Windows into the TMP folder (without TMP, the
+    // system's folder for temporary files).
     void StageInstaller();
     // Centres the window on the screen; a window larger than the screen gets a negative position.
     void CentreWindow();
