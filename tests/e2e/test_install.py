@@ -73,7 +73,6 @@ class Staging(ProgramTestCase):
         # Started by its exact path, quoted: the blanks do not split it.
         self.assertEqual(log["commandline"], f'"{staged}" /passive')
 
-
     def test_without_tmp_stages_into_the_system_temp_folder_and_launches_from_there(self):
         arch = ARCHS[0]
         run = self.new_run(arch, "C:\\Pruvolt", tmp=None)
