@@ -351,7 +351,9 @@ LRESULT Win32Platform::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case kCaughtMessage:
         // Only as our own controls send it, from this thread: the pointer means nothing elsewhere.
-        if (::InSendMessage()) {
+        // Under the report already open it is let go: that report ends the program, and a control
+        // that fails each time it paints would otherwise stack report upon report.
+        if (::InSendMessage() || reporting_) {
             return 0;
         }
         ReportUnexpected(*reinterpret_cast<const std::exception_ptr*>(lParam));
