@@ -6,8 +6,8 @@ import struct
 import unittest
 import zipfile
 
-from harness import (ARCHS, BITS, BUILD, CAPTION, SCREEN, ProgramTestCase, query_registry, run_wine,
-                     scaled, set_registry)
+from harness import (ARCHS, BITS, BUILD, CAPTION, SCREEN, ProgramTestCase, delete_registry_key,
+                     query_registry, scaled, set_registry)
 
 ID_INSTALL, ID_EXIT = 100, 102
 FAILURE = "錯誤代碼"
@@ -223,7 +223,7 @@ class UnexpectedError(ProgramTestCase):
                 name = query_registry(arch, self.PROGID)
                 clsid = query_registry(arch, self.PROGID + r"\CLSID")
                 self.assertIsNotNone(clsid, "the prefix has no Scripting.FileSystemObject")
-                run_wine(arch, "reg", "delete", self.PROGID, "/f")
+                delete_registry_key(arch, self.PROGID)
                 try:
                     self.check_report(arch)
                 finally:
