@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what building and testing the program needs on Debian 12: the MinGW-w64 i686 cross
 # toolchain, Wine (32-bit and 64-bit, so the i386 architecture), a virtual X server, a CJK font
-# and the zh_TW.UTF-8 locale, GoogleTest, and the independent readers of our sample database; and,
-# only where the kernel runs no 32-bit processes, QEMU and what its emulated machine boots.
+# and the zh_TW.UTF-8 locale, GoogleTest, the JPEG decoder's header that the program compiles in,
+# and the independent readers of our sample database; and, only where the kernel runs no 32-bit
+# processes, QEMU and what its emulated machine boots.
 # Safe to run again: it installs only what is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,6 +12,7 @@ packages=(
   cmake ninja-build g++ libgtest-dev libgmock-dev pkg-config python3 python3-pefile
   g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
+  libstb-dev
   wine wine32:i386 wine64
   xvfb xauth x11-utils imagemagick
   fonts-wqy-microhei locales

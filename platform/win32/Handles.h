@@ -60,12 +60,6 @@ struct MemoryDcTraits {
 };
 using UniqueMemoryDc = Unique<HDC, MemoryDcTraits>;
 
-struct GlobalTraits {
-    static HGLOBAL Invalid() { return nullptr; }
-    static void Close(HGLOBAL memory) { ::GlobalFree(memory); }
-};
-using UniqueGlobal = Unique<HGLOBAL, GlobalTraits>;
-
 // BeginPaint to EndPaint, on every way out of a WM_PAINT handler.
 class PaintScope {
 public:

@@ -3,7 +3,6 @@
 
 #include <shellapi.h>
 
-#include <cstring>
 #include <exception>
 #include <new>
 #include <vector>
@@ -11,6 +10,7 @@
 #include "platform/DecimalText.h"
 #include "platform/win32/Components.h"
 #include "platform/win32/Errors.h"
+#include "platform/win32/JpegResource.h"
 #include "platform/win32/Label.h"
 #include "platform/win32/resource.h"
 #include "window/Layout.h"
@@ -104,31 +104,6 @@ void Dispatch(MSG& msg) {
     }
 }
 
-// Decoded by the system's own decoder. Raises when the resource is missing or does not decode.
-ComPtr<IPicture> LoadJpegResource(HINSTANCE instance, int id) {
-    const HRSRC resource = ::FindResourceW(instance, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10));
-    const HGLOBAL loaded = resource != nullptr ? ::LoadResource(instance, resource) : nullptr;
-    const void* bytes = loaded != nullptr ? ::LockResource(loaded) : nullptr;
-    if (bytes == nullptr) {
-        throw Win32Error(::GetLastError());
-    }
-    const DWORD size = ::SizeofResource(instance, resource);
-    UniqueGlobal copy(::GlobalAlloc(GMEM_MOVEABLE, size));
-    void* target = copy ? ::GlobalLock(copy.Get()) : nullptr;
-    if (target == nullptr) {
-        throw Win32Error(::GetLastError());
-    }
-    std::memcpy(target, bytes, size);
-    ::GlobalUnlock(copy.Get());
-    ComPtr<IStream> stream;
-    ThrowIfFailed(::CreateStreamOnHGlobal(copy.Get(), TRUE, stream.Put()));
-    copy.Release();  // the stream frees it now
-    ComPtr<IPicture> picture;
-    ThrowIfFailed(::OleLoadPicture(stream.Get(), static_cast<LONG>(size), FALSE, IID_IPicture,
-                                   picture.PutVoid()));
-    return picture;
-}
-
 // A resource image of ours; raises when it cannot be loaded.
 HANDLE LoadImageResource(HINSTANCE instance, int id, UINT type, int width, int height, UINT flags) {
     const HANDLE image = ::LoadImageW(instance, MAKEINTRESOURCEW(id), type, width, height, flags);
@@ -157,6 +132,10 @@ Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance) {
 
 void Win32Platform::LoadImages() {
     logo_ = LoadJpegResource(instance_, IDR_LOGO);
+    if (!logo_) {
+        // Our own resource that does not decode: no half-built window with a blank box.
+        throw Win32Error(ERROR_INVALID_DATA);
+    }
     const auto loadBitmap = [this](int id) {
         return UniqueBitmap(static_cast<HBITMAP>(
             LoadImageResource(instance_, id, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
@@ -225,9 +204,7 @@ void Win32Platform::CreateMainWindow() {
     };
 
     const HWND logo = create(kPictureClass, L"", WS_VISIBLE, window_, layout::kImgLogo, 0);
-    OLE_HANDLE handle = 0;
-    ThrowIfFailed(logo_->get_Handle(&handle));
-    ::SetWindowLongPtrW(logo, GWLP_USERDATA, static_cast<LONG_PTR>(handle));
+    ::SetWindowLongPtrW(logo, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(logo_.Get()));
     auto& c = controls_;
     c[Index(Control::lblMessage)] =
         create(kLabelClass, L"", WS_VISIBLE, window_, layout::kLblMessage, 0);

@@ -3,8 +3,6 @@
 #pragma once
 
 #include <windows.h>
-#include <ocidl.h>
-#include <olectl.h>
 
 #include <array>
 #include <exception>
@@ -106,7 +104,7 @@ private:
     UniqueHandle instanceMutex_;
     UniqueFont labelFont_;
     UniqueFont buttonFont_;
-    ComPtr<IPicture> logo_;
+    UniqueBitmap logo_;
     UniqueBitmap progressFrame_;
     UniqueBitmap progressFill_;
     UniqueBitmap progressFlash_;
