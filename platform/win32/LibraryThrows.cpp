@@ -5,7 +5,8 @@
 // its own error classes: over a third of the program. Nothing here reads those messages: whatever
 // a handler lets through is reported by number (the window procedure's boundary), and these errors
 // reach it, as before, as "unexpected". Out of memory stays std::bad_alloc, which is reported as
-// such.
+// such. Should code be linked in that raises the library's other errors (iostreams, locales), the
+// linker reports these functions as defined twice: that code would cost more than this saves.
 #include <new>
 
 namespace pruvolt::win32 {
