@@ -9,6 +9,7 @@ returns when the program ends. Without one, a virtual X server is started; the p
 its verdict is in the label, a screenshot is saved, and where it is, what the label says and how
 long each step took are printed."""
 import os
+import shutil
 import subprocess
 import sys
 import time
@@ -45,13 +46,23 @@ prefix = harness.prefix_dir(arch)
 
 
 def make_prefix():
-    if not (prefix / "system.reg").exists():
-        print(f"Making the Wine prefix {prefix} (once) ...", flush=True)
-        started = time.time()
-        prefix.mkdir(parents=True, exist_ok=True)
-        harness.run_wine(arch, "wineboot", "-i", timeout=600)
-        harness.prepare_prefix(arch)
-        print(f"Wine prefix made in {time.time() - started:.0f} s.", flush=True)
+    # Marked ready only once made whole and saved: a run stopped while making it leaves a prefix
+    # that looks made but is not, and it is made again.
+    ready = prefix / ".pruvolt-ready"
+    if ready.exists():
+        return
+    print(f"Making the Wine prefix {prefix} (once) ...", flush=True)
+    started = time.time()
+    shutil.rmtree(prefix, ignore_errors=True)
+    prefix.mkdir(parents=True)
+    harness.run_wine(arch, "wineboot", "-i", timeout=600)
+    harness.prepare_prefix(arch)
+    harness.close_registry_drivers()
+    # The server writes the registry out when it ends.
+    subprocess.run([harness.WINESERVER, "-w"], env=harness.wine_env(arch), check=False,
+                   timeout=harness.scaled(120))
+    ready.touch()
+    print(f"Wine prefix made in {time.time() - started:.0f} s.", flush=True)
 
 
 if os.environ.get("DISPLAY") and not os.environ.get("PRUVOLT_IN_VM"):
