@@ -1,9 +1,12 @@
-// Shared routines: the WOW64 question, the file-existence test and the probe's connection string.
+// Shared routines: the WOW64 question, the file-existence test, the probe with its connection
+// string, and the staging of the installer. The window and the command-line switches run the same.
 #include "modules/mdlCommon.h"
 
 #include <cstdint>
 
 #include "modules/mdlShell.h"
+#include "platform/DecimalText.h"
+#include "window/Texts.h"
 
 namespace pruvolt::mdlCommon {
 
@@ -32,6 +35,34 @@ void SetConnectionString(Platform& platform) {
     connection += platform.ProgramFolder();
     connection += L"\\testdb.mdb;";
     strConnection = connection;
+}
+
+std::unique_ptr<AdoRecordset> OpenTestRecordset(Platform& platform) {
+    const std::wstring source = L"select * from testdata";
+    auto recordset = platform.CreateRecordset(L"adodb.recordset");
+    recordset->Open(source, strConnection);
+    return recordset;
+}
+
+bool StageInstaller(Platform& platform) {
+    strTempFolder = platform.EnvironmentVariable(L"TMP");
+    if (strTempFolder.empty()) {
+        // Without it the staged path would be the bare name part: the root of the current drive.
+        strTempFolder = platform.TempFolder();
+    }
+    const std::wstring namePart = Is64BitWindows(platform) ? L"\\ade64.exe" : L"\\ade.exe";
+    strSetupSource = platform.ProgramFolder() + namePart;
+    strSetupFile = strTempFolder + namePart;
+    if (!FileExist(platform, strSetupSource)) {
+        return false;
+    }
+    platform.CopyFileTo(strSetupSource, strSetupFile);
+    return true;
+}
+
+std::wstring FailureText(const PlatformError& error) {
+    return texts::kFailureNumberOpen + DecimalText(error.number) + texts::kFailureNumberClose +
+           error.description;
 }
 
 }  // namespace pruvolt::mdlCommon

@@ -1,6 +1,7 @@
 // The strings the window's handlers share for the whole run, and the routines they share.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "platform/Platform.h"
@@ -23,5 +24,18 @@ bool FileExist(Platform& platform, const std::wstring& path);
 // Sets strConnection for testdb.mdb in the program folder: through the ODBC driver on Windows
 // NT 6.1 (Windows 7, Server 2008 R2), through the Jet 4.0 OLE DB provider everywhere else.
 void SetConnectionString(Platform& platform);
+
+// The probe: opens "select * from testdata" through a new "adodb.recordset" on strConnection.
+// Returns the open recordset, which the caller keeps as long as it likes and never closes; raises
+// the driver's error when the database cannot be opened.
+std::unique_ptr<AdoRecordset> OpenTestRecordset(Platform& platform);
+
+// Sets strTempFolder, strSetupSource and strSetupFile for the installer that matches this Windows
+// and copies it into the TMP folder (without TMP, the system's folder for temporary files). False, with nothing copied, when the installer is not beside
+// the program; raises when the copy or the file-existence test fails.
+bool StageInstaller(Platform& platform);
+
+// The failure text for an error: number in signed decimal, then the description.
+std::wstring FailureText(const PlatformError& error);
 
 }  // namespace pruvolt::mdlCommon

@@ -3,7 +3,6 @@
 #include "window/frmStartup.h"
 
 #include "modules/mdlCommon.h"
-#include "platform/DecimalText.h"
 #include "window/Texts.h"
 
 namespace pruvolt {
@@ -17,18 +16,13 @@ constexpr float kFlashStep = 200.0f;
 
 }  // namespace
 
-std::wstring frmStartup::FailureText(const PlatformError& error) {
-    return texts::kFailureNumberOpen + DecimalText(error.number) + texts::kFailureNumberClose +
-           error.description;
-}
-
 void frmStartup::CentreWindow() {
     platform_.SetWindowLeft((platform_.ScreenWidth() - platform_.WindowWidth()) / 2.0f);
     platform_.SetWindowTop((platform_.ScreenHeight() - platform_.WindowHeight()) / 2.0f);
 }
 
 void frmStartup::ReportFailure(const PlatformError& error) {
-    platform_.SetLabelText(FailureText(error));
+    platform_.SetLabelText(mdlCommon::FailureText(error));
     platform_.ProcessPendingEvents();
 }
 
@@ -43,12 +37,10 @@ void frmStartup::Form_Load() {
     platform_.ProcessPendingEvents();
     mdlCommon::SetConnectionString(platform_);
 
-    // Both live until the handler returns; the recordset is never closed explicitly.
-    const std::wstring source = L"select * from testdata";
+    // Lives until the handler returns; the recordset is never closed explicitly.
     std::unique_ptr<AdoRecordset> recordset;
     try {
-        recordset = platform_.CreateRecordset(L"adodb.recordset");
-        recordset->Open(source, mdlCommon::strConnection);
+        recordset = mdlCommon::OpenTestRecordset(platform_);
         platform_.SetLabelText(texts::kSuccess);
         platform_.SetVisible(Control::cmdInstall0, false);
         platform_.SetVisible(Control::cmdInstall2, true);
@@ -63,24 +55,9 @@ void frmStartup::Form_Load() {
     try {
         platform_.SetVisible(Control::cmdInstall0, true);
         platform_.SetVisible(Control::cmdInstall2, true);
-        StageInstaller();
+        (void)mdlCommon::StageInstaller(platform_);
     } catch (const PlatformError& error) {
         ReportFailure(error);
-    }
-}
-
-void frmStartup::StageInstaller() {
-    using namespace mdlCommon;
-    strTempFolder = platform_.EnvironmentVariable(L"TMP");
-    if (strTempFolder.empty()) {
-        // Without it the staged path would be the bare name part: the root of the current drive.
-        strTempFolder = platform_.TempFolder();
-    }
-    const std::wstring namePart = Is64BitWindows(platform_) ? L"\\ade64.exe" : L"\\ade.exe";
-    strSetupSource = platform_.ProgramFolder() + namePart;
-    strSetupFile = strTempFolder + namePart;
-    if (FileExist(platform_, strSetupSource)) {
-        platform_.CopyFileTo(strSetupSource, strSetupFile);
     }
 }
 

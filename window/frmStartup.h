@@ -21,13 +21,7 @@ public:
 
     void StartInstallProcess();
 
-    // The failure text for an error: number in signed decimal, then the description.
-    static std::wstring FailureText(const PlatformError& error);
-
 private:
-    // Copies the installer that matches this Windows into the TMP folder (without TMP, the
-    // system's folder for temporary files).
-    void StageInstaller();
     // Centres the window on the screen; a window larger than the screen gets a negative position.
     void CentreWindow();
     void ReportFailure(const PlatformError& error);
