@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/PlatformError.h"
 
@@ -153,6 +154,26 @@ public:
     virtual void ShellExecuteWide(WindowHandle window, const std::wstring& operation,
                                   const std::wstring& file, const std::wstring& parameters,
                                   const std::wstring& directory, int showCommand) = 0;
+
+    // --- Runs with a switch, for scripts; they create no window --------------------------------
+
+    // The arguments after the program's name, split by Windows' rules for a command line.
+    virtual std::vector<std::wstring> CommandLineArguments() = 0;
+
+    // True when WriteOutputLine's lines reach someone: standard output is a pipe or a file, or the
+    // parent process has a console. Decided on the first call of either, and kept for the run.
+    virtual bool HasOutput() = 0;
+
+    // Writes one line and a line break: UTF-8 to standard output when that is a pipe or a file,
+    // else UTF-16 to the parent process's console (attached for the rest of the run), so that
+    // every character survives any code page; nowhere when there is neither. Runs no handler.
+    virtual void WriteOutputLine(const std::wstring& line) = 0;
+
+    // Starts a program as LaunchCommandLine does, then blocks until it has ended and returns its
+    // exit code. Raises when the program cannot be started; for one that must run elevated the
+    // error is HRESULT_FROM_WIN32(ERROR_ELEVATION_REQUIRED). Runs no handler while it waits.
+    virtual std::uint32_t RunAndWait(const std::wstring& applicationPath,
+                                     const std::wstring& commandLine, int windowStyle) = 0;
 };
 
 }  // namespace pruvolt

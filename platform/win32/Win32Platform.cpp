@@ -12,6 +12,7 @@
 #include "platform/win32/Errors.h"
 #include "platform/win32/JpegResource.h"
 #include "platform/win32/Label.h"
+#include "platform/win32/Processes.h"
 #include "platform/win32/resource.h"
 #include "window/Layout.h"
 #include "window/Texts.h"
@@ -637,18 +638,8 @@ bool Win32Platform::IsWow64Process(ProcAddress function, ProcessHandle process,
 
 void Win32Platform::LaunchCommandLine(const std::wstring& applicationPath,
                                       const std::wstring& commandLine, int windowStyle) {
-    std::wstring mutableCommandLine = commandLine;  // CreateProcessW may write into it
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = static_cast<WORD>(windowStyle);
-    PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(applicationPath.c_str(), mutableCommandLine.data(), nullptr, nullptr,
-                          FALSE, 0, nullptr, nullptr, &startup, &info)) {
-        throw Win32Error(::GetLastError());
-    }
-    UniqueHandle process{info.hProcess};  // not waited for: the installer runs on by itself
-    UniqueHandle thread{info.hThread};
+    // Not waited for: the installer runs on by itself.
+    (void)StartProcess(applicationPath, commandLine, windowStyle);
 }
 
 void Win32Platform::ShellExecuteWide(WindowHandle window, const std::wstring& operation,

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <exception>
+#include <vector>
 
 #include "platform/FormEvents.h"
 #include "platform/Platform.h"
@@ -65,6 +66,13 @@ public:
                           const std::wstring& file, const std::wstring& parameters,
                           const std::wstring& directory, int showCommand) override;
 
+    // Runs with a switch (ScriptRun.cpp).
+    std::vector<std::wstring> CommandLineArguments() override;
+    bool HasOutput() override;
+    void WriteOutputLine(const std::wstring& line) override;
+    std::uint32_t RunAndWait(const std::wstring& applicationPath, const std::wstring& commandLine,
+                             int windowStyle) override;
+
     // The report of a failure that no handler expected ("執行階段錯誤 (n)"): stops both timers
     // and every further handler, shows the report, then ends the program with
     // kUnexpectedErrorExitCode.
@@ -89,6 +97,7 @@ private:
     void MoveWindowTo(float left, float top);
     void ClickFocusedButton();
     [[noreturn]] void ReportSystemError(HRESULT code) noexcept;
+    void DecideOutput();
 
     HINSTANCE instance_;
     FormEvents* events_ = nullptr;
@@ -109,6 +118,12 @@ private:
     UniqueBitmap progressFill_;
     UniqueBitmap progressFlash_;
     HBRUSH background_ = nullptr;  // stock, not owned
+
+    // Where a run with a switch writes its lines.
+    enum class Output { Undecided, None, File, Console };
+    Output output_ = Output::Undecided;
+    HANDLE standardOutput_ = nullptr;  // the process's own, not owned
+    UniqueHandle console_;             // CONOUT$ of the parent's console
 };
 
 }  // namespace pruvolt::win32

@@ -1,7 +1,9 @@
-// The program's entry: prepares the process, then hands it to the main window.
+// The program's entry: prepares the process, then hands it to the main window, or, when it was
+// started with arguments, runs the switch they name without any window and ends with its code.
 #include <windows.h>
 #include <objbase.h>
 
+#include "modules/mdlCommandLine.h"
 #include "platform/win32/Win32Platform.h"
 #include "window/frmStartup.h"
 
@@ -13,6 +15,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     (void)::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
 
     pruvolt::win32::Win32Platform platform(instance);
+    const auto arguments = platform.CommandLineArguments();
+    if (!arguments.empty()) {
+        ::ExitProcess(pruvolt::mdlCommandLine::RunSwitch(platform, arguments));
+    }
     pruvolt::frmStartup form(platform);
     platform.Run(form);
 }

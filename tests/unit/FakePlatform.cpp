@@ -235,6 +235,20 @@ void FakePlatform::ShellExecuteWide(WindowHandle window, const std::wstring& ope
     if (shellExecuteError) throw *shellExecuteError;
 }
 
+void FakePlatform::WriteOutputLine(const std::wstring& line) {
+    log.push_back(L"WriteOutputLine(" + line + L")");
+    output.push_back(line);
+}
+
+std::uint32_t FakePlatform::RunAndWait(const std::wstring& applicationPath,
+                                       const std::wstring& commandLine, int windowStyle) {
+    log.push_back(L"RunAndWait(" + applicationPath + L"|" + commandLine + L"|" +
+                  std::to_wstring(windowStyle) + L")");
+    if (runError) throw *runError;
+    if (whileInstallerRuns) whileInstallerRuns();
+    return installerExitCode;
+}
+
 bool EndsProgram(FakePlatform& platform, const std::function<void()>& handler) {
     try {
         handler();

@@ -46,6 +46,11 @@ class FakePlatform final : public Platform {
     std::optional<PlatformError> createRecordsetError, openError, createFileSystemError, copyError,
         launchError, shellExecuteError;
     std::function<void()> whileMessageBoxOpen;
+    std::vector<std::wstring> arguments;          // after the program's name
+    bool hasOutput = true;                        // a pipe, a file or the parent's console
+    std::uint32_t installerExitCode = 0;          // what RunAndWait answers
+    std::optional<PlatformError> runError;        // what RunAndWait raises instead
+    std::function<void()> whileInstallerRuns;     // inside RunAndWait, before it answers
 
     // --- What happened ----------------------------------------------------------------------
     std::vector<std::wstring> log;
@@ -58,6 +63,7 @@ class FakePlatform final : public Platform {
     std::vector<std::string> procNamesLookedUp;        // "module!proc"
     std::vector<MessageBoxCall> messageBoxes;
     int processEventsCalls = 0;
+    std::vector<std::wstring> output;  // the lines WriteOutputLine wrote, also in `log`
 
     // Entries of `log` that start with `prefix`, in order.
     std::vector<std::wstring> LogOf(const std::wstring& prefix) const;
@@ -99,6 +105,12 @@ class FakePlatform final : public Platform {
     void ShellExecuteWide(WindowHandle window, const std::wstring& operation,
                           const std::wstring& file, const std::wstring& parameters,
                           const std::wstring& directory, int showCommand) override;
+
+    std::vector<std::wstring> CommandLineArguments() override { return arguments; }
+    bool HasOutput() override { return hasOutput; }
+    void WriteOutputLine(const std::wstring& line) override;
+    std::uint32_t RunAndWait(const std::wstring& applicationPath, const std::wstring& commandLine,
+                             int windowStyle) override;
 
     static constexpr ProcessHandle kCurrentProcess = static_cast<ProcessHandle>(-1);
 
