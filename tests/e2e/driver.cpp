@@ -284,6 +284,79 @@ std::string Registry(const std::string& line) {
     return "error unknown registry operation";
 }
 
+struct PipeReader {
+    HANDLE pipe;
+    std::string bytes;
+};
+
+DWORD WINAPI ReadPipe(void* param) {
+    auto* reader = static_cast<PipeReader*>(param);
+    char buffer[4096];
+    DWORD read = 0;
+    while (::ReadFile(reader->pipe, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+        reader->bytes.append(buffer, read);
+    }
+    return 0;
+}
+
+// Adds the class of a top-level window of the process under test to a list of "|class|" names.
+BOOL CALLBACK CollectClass(HWND window, LPARAM param) {
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    auto* classes = reinterpret_cast<std::wstring*>(param);
+    const std::wstring entry = L"|" + ClassName(window) + L"|";
+    if (owner == g_process.id && classes->find(entry) == std::wstring::npos) *classes += entry;
+    return TRUE;
+}
+
+// Runs a program with its standard output and error on a pipe, to its end or the time-out.
+std::string RunToEnd(std::wstring commandLine, int timeoutMs) {
+    PipeReader reader{nullptr, {}};
+    HANDLE writeEnd = nullptr;
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    if (!::CreatePipe(&reader.pipe, &writeEnd, &inherit, 0)) return "error pipe";
+    ::SetHandleInformation(reader.pipe, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    PROCESS_INFORMATION info{};
+    g_process.startMs = NowMs();
+    const BOOL started = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                          nullptr, nullptr, &startup, &info);
+    const DWORD startError = ::GetLastError();
+    ::CloseHandle(writeEnd);  // the program holds the only writing end now
+    if (!started) {
+        ::CloseHandle(reader.pipe);
+        return "error " + std::to_string(startError);
+    }
+    ::CloseHandle(info.hThread);
+    if (g_process.handle != nullptr) ::CloseHandle(g_process.handle);
+    g_process.handle = info.hProcess;
+    g_process.id = info.dwProcessId;
+    const HANDLE thread = ::CreateThread(nullptr, 0, ReadPipe, &reader, 0, nullptr);
+
+    const double deadline = NowMs() + timeoutMs;
+    // The classes of the process's top-level windows, shown or not, as they came and went.
+    std::wstring classes;
+    while (::WaitForSingleObject(info.hProcess, 5) == WAIT_TIMEOUT) {
+        ::EnumWindows(CollectClass, reinterpret_cast<LPARAM>(&classes));
+        if (NowMs() > deadline) {
+            ::TerminateProcess(info.hProcess, 99);
+            ::WaitForSingleObject(thread, INFINITE);
+            return "timeout";
+        }
+    }
+    DWORD code = 0;
+    ::GetExitCodeProcess(info.hProcess, &code);
+    // Complete once every writer has closed the pipe: the program and anything it started.
+    ::WaitForSingleObject(thread, INFINITE);
+    ::CloseHandle(thread);
+    ::CloseHandle(reader.pipe);
+    return "ok " + std::to_string(code) + " " + Json(classes) + " " + Json(FromUtf8(reader.bytes));
+}
+
 std::string Answer(const std::string& line) {
     if (line.rfind("reg\t", 0) == 0) return Registry(line);
     std::istringstream in(line);
@@ -498,6 +571,18 @@ std::string Answer(const std::string& line) {
         wchar_t path[MAX_PATH + 1];
         const DWORD length = ::GetTempPathW(MAX_PATH + 1, path);
         return length == 0 ? "error" : "ok " + ToUtf8(std::wstring(path, length));
+    }
+    if (command == "runpipe") {
+        // runpipe <timeout ms> <command line>: runs a program with its standard output and error
+        // on a pipe, waits for its end, and answers its exit code, the classes of the top-level
+        // windows it had, and what it wrote (both as JSON strings).
+        std::istringstream args(rest);
+        int timeout = 0;
+        args >> timeout;
+        std::string commandText;
+        std::getline(args, commandText);
+        if (!commandText.empty() && commandText[0] == ' ') commandText.erase(0, 1);
+        return RunToEnd(FromUtf8(commandText), timeout);
     }
     if (command == "kill") {
         if (g_process.handle != nullptr) ::TerminateProcess(g_process.handle, 99);

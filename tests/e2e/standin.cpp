@@ -1,8 +1,10 @@
 // A stand-in for the database engine's installers in the end-to-end tests: it records how it was
-// started (command line, working folder, start time) in "<its own path>.log", UTF-8, and exits.
+// started (command line, working folder, start time) in "<its own path>.log", UTF-8, and exits with
+// the code in the environment value PRUVOLT_STANDIN_EXIT (decimal; 0 when it is not set).
 #include <windows.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <string>
 
 #include "Utf8.h"
@@ -27,5 +29,7 @@ int main() {
     std::fprintf(log, "commandline=%s\nfolder=%s\nstarted=%llu\n",
                  ToUtf8(::GetCommandLineW()).c_str(), ToUtf8(folder).c_str(), unixMs);
     std::fclose(log);
-    return 0;
+    wchar_t exitCode[16] = L"0";
+    ::GetEnvironmentVariableW(L"PRUVOLT_STANDIN_EXIT", exitCode, 16);
+    return static_cast<int>(std::wcstoul(exitCode, nullptr, 10));
 }

@@ -1,0 +1,160 @@
+"""The switches for deployment tools on the real program under Wine: /check and /repair with their
+exit codes and lines, on a pipe as a deployment tool reads them and on the console of cmd, and the
+usage for anything else. Wine's own ADO fails the probe with 3709; the ADO test double answers as
+the test asks; the stand-in installer exits with the code the test gives it."""
+import json
+import os
+import pty
+import re
+import select
+import subprocess
+import time
+import unittest
+
+from harness import (ARCHS, BITS, ProgramTestCase, delete_registry, set_registry, wine_env,
+                     wine_loader)
+import test_probe_com  # not its class by name: unittest would run its tests here again
+
+ENVIRONMENT = r"HKCU\Environment"
+FOLDER = "C:\\Pruvolt"
+PROGRAM = FOLDER + "\\pruvolt.exe"
+SUCCESS_LINES = ["資料庫正常連線", "不需要安裝 Access Database Engine"]
+USAGE_FIRST_LINE = "用法：pruvolt.exe [/check | /repair]"
+
+
+def installer_name(arch):
+    # Only a 32-bit program in a 64-bit prefix runs under WOW64.
+    return "ade64.exe" if BITS == 32 and arch == 64 else "ade.exe"
+
+
+class Switches(ProgramTestCase):
+    def setUp(self):
+        super().setUp()
+        for arch in ARCHS:
+            for name in ("PRUVOLT_ADO_DOUBLE_LOG", "PRUVOLT_ADO_DOUBLE_FAIL", "PRUVOLT_STANDIN_EXIT"):
+                self.addCleanup(delete_registry, arch, ENVIRONMENT, name)
+
+    def use_double(self, arch, fail=None):
+        """ADO's recordset becomes the test double, told to `fail` (see AdoDouble.cpp) or not."""
+        test_probe_com.ProbeAtTheComBoundary.register_double(self, arch)
+        set_registry(arch, ENVIRONMENT, "PRUVOLT_ADO_DOUBLE_LOG", "C:\\e2e-adodouble\\calls.log")
+        if fail is None:
+            delete_registry(arch, ENVIRONMENT, "PRUVOLT_ADO_DOUBLE_FAIL")
+        else:
+            set_registry(arch, ENVIRONMENT, "PRUVOLT_ADO_DOUBLE_FAIL", fail)
+
+    def run_switch(self, run, arguments, driver=None):
+        """Runs the program with the arguments, its output on a pipe; (exit code, its lines)."""
+        answer = (driver or run.driver).ask(f'runpipe 120000 "{run.folder}\\pruvolt.exe" {arguments}')
+        self.assertTrue(answer.startswith("ok "), answer)
+        code, classes, output = re.fullmatch(r'ok (\d+) ("(?:[^"\\]|\\.)*") (.*)', answer).groups()
+        classes, output = json.loads(classes), json.loads(output)
+        self.assertNotIn("|PruvoltMain|", classes, "a run with arguments made the window")
+        self.assertTrue(output == "" or output.endswith("\r\n"), repr(output))
+        return int(code), output.split("\r\n")[:-1]
+
+    def test_check_reports_wines_own_ado_failure_while_the_window_is_open(self):
+        for arch in ARCHS:
+            with self.subTest(arch=arch):
+                run = self.new_run(arch, FOLDER)
+                run.start()
+                self.assertIsNotNone(run.wait("label", 60000, "錯誤代碼 (3709)"))
+                # The window holds the single-instance lock; a check does not ask for it.
+                code, lines = self.run_switch(run, "/check", driver=run.second_driver())
+                self.assertEqual((code, lines), (3709, ["錯誤代碼 (3709)", "回報內容："]))
+
+    def test_check_exit_codes_through_the_ado_double(self):
+        rows = [
+            (None, 0, SUCCESS_LINES),
+            # A negative HRESULT becomes the exit code with the same 32 bits.
+            ("open 80004005", 0x80004005, ["錯誤代碼 (-2147467259)", "回報內容：呼叫失敗。"]),
+        ]
+        for arch in ARCHS:
+            for fail, expected_code, expected_lines in rows:
+                with self.subTest(arch=arch, fail=fail):
+                    self.use_double(arch, fail)
+                    run = self.new_run(arch, FOLDER)
+                    code, lines = self.run_switch(run, "-CHECK")
+                    self.assertEqual((code, lines), (expected_code, expected_lines))
+                    self.assertEqual(list(run.unix(run.tmp).iterdir()), [], "a check stages nothing")
+
+    def test_repair_runs_the_installer_quietly_waits_and_passes_its_exit_code_on(self):
+        failure = ["錯誤代碼 (3706)", "回報內容：找不到提供者。"]
+        # The installer's exit code; what /repair exits with when the second probe fails too.
+        rows = [(1603, 1603), (0, 3706)]
+        for arch in ARCHS:
+            for installer_exit, expected_code in rows:
+                with self.subTest(arch=arch, installer_exit=installer_exit):
+                    self.use_double(arch, "open 800A0E7A 找不到提供者。")
+                    set_registry(arch, ENVIRONMENT, "PRUVOLT_STANDIN_EXIT", str(installer_exit))
+                    run = self.new_run(arch, FOLDER)
+                    code, lines = self.run_switch(run, "/repair")
+                    name = installer_name(arch)
+                    staged = f"{run.tmp}\\{name}"
+                    self.assertEqual(code, expected_code)
+                    self.assertEqual(lines, failure + [
+                        f"已將安裝程式 {FOLDER}\\{name} 複製到 {staged}",
+                        f'啟動安裝程式並等候結束："{staged}" /quiet',
+                        f"安裝程式已結束，結束代碼 {installer_exit}",
+                    ] + failure)
+                    # Waited for: the installer had finished writing its record before the end.
+                    log = run.launch_log(staged)
+                    self.assertEqual(log["commandline"], f'"{staged}" /quiet')
+                    self.assertEqual(run.unix(staged).read_bytes(),
+                                     run.unix(f"{FOLDER}\\{name}").read_bytes())
+
+    def test_repair_while_the_window_is_open_exits_183(self):
+        arch = ARCHS[0]
+        run = self.new_run(arch, FOLDER)
+        run.start()
+        self.assertIsNotNone(run.wait("label", 60000, "錯誤代碼"))
+        code, lines = self.run_switch(run, "/repair", driver=run.second_driver())
+        self.assertEqual((code, lines), (183, ["另一個 Pruvolt 正在執行 (視窗或 /repair)，本次不修復"]))
+
+    def test_anything_else_writes_the_usage_and_exits_87(self):
+        run = self.new_run(ARCHS[0], FOLDER)
+        code, lines = self.run_switch(run, "/check /repair")
+        self.assertEqual(code, 87)
+        self.assertEqual(lines[0], USAGE_FIRST_LINE)
+
+    def test_check_from_cmd_writes_on_its_console(self):
+        """cmd in a terminal, as a person at a console runs it: the program borrows cmd's console,
+        and the Chinese text arrives whole, whatever the console's code page."""
+        arch = ARCHS[0]
+        self.new_run(arch, FOLDER)
+        text = run_in_terminal(arch, f"start /wait {PROGRAM} /check")
+        self.assertEqual(text.splitlines(), ["錯誤代碼 (3709)", "回報內容：", "exit=3709"])
+
+
+def run_in_terminal(arch, command, timeout=120):
+    """Runs `cmd /v:on /c command & echo exit=!errorlevel!` in Wine with a terminal for its console;
+    what the terminal showed up to that last line, without control sequences, one line break a line."""
+    controller, terminal = pty.openpty()
+    process = subprocess.Popen([wine_loader(arch), "cmd", "/v:on", "/c",
+                                command + " & echo exit=!errorlevel!"],
+                               env=wine_env(arch), stdin=terminal, stdout=terminal,
+                               stderr=terminal, start_new_session=True)
+    os.close(terminal)
+    shown = ""
+    deadline = time.time() + timeout
+    try:
+        # Read until cmd's own last line is complete: Wine's services may keep the terminal open.
+        data = b""
+        while not re.search(r"exit=\d+\r*\n", shown) and time.time() < deadline:
+            ready, _, _ = select.select([controller], [], [], max(0.0, deadline - time.time()))
+            if not ready:
+                break
+            try:
+                data += os.read(controller, 4096)
+            except OSError:  # the terminal is closed: everything on it has ended
+                break
+            shown = re.sub(r"\x1b\[[0-9;?]*[A-Za-z]", "", data.decode("utf-8", "replace"))
+    finally:
+        if process.poll() is None:
+            process.kill()
+        os.close(controller)
+    return re.sub(r"\r+\n", "\n", shown)
+
+
+if __name__ == "__main__":
+    unittest.main()
