@@ -11,8 +11,8 @@ import subprocess
 import time
 import unittest
 
-from harness import (ARCHS, BITS, ProgramTestCase, delete_registry, set_registry, wine_env,
-                     wine_loader)
+from harness import (ARCHS, BITS, ProgramTestCase, delete_registry, scaled, set_registry,
+                     wine_env, wine_loader)
 import test_probe_com  # not its class by name: unittest would run its tests here again
 
 ENVIRONMENT = r"HKCU\Environment"
@@ -45,7 +45,8 @@ class Switches(ProgramTestCase):
 
     def run_switch(self, run, arguments, driver=None):
         """Runs the program with the arguments, its output on a pipe; (exit code, its lines)."""
-        answer = (driver or run.driver).ask(f'runpipe 120000 "{run.folder}\\pruvolt.exe" {arguments}')
+        timeout_ms = int(scaled(120) * 1000)
+        answer = (driver or run.driver).ask(f'runpipe {timeout_ms} "{run.folder}\\pruvolt.exe" {arguments}')
         self.assertTrue(answer.startswith("ok "), answer)
         code, classes, output = re.fullmatch(r'ok (\d+) ("(?:[^"\\]|\\.)*") (.*)', answer).groups()
         classes, output = json.loads(classes), json.loads(output)
@@ -97,8 +98,9 @@ class Switches(ProgramTestCase):
                         f'啟動安裝程式並等候結束："{staged}" /quiet',
                         f"安裝程式已結束，結束代碼 {installer_exit}",
                     ] + failure)
-                    # Waited for: the installer had finished writing its record before the end.
-                    log = run.launch_log(staged)
+                    # Waited for: the installer had finished writing its whole record before the end.
+                    log = run.read_launch_log(staged)
+                    self.assertIsNotNone(log, "the installer had not finished when /repair ended")
                     self.assertEqual(log["commandline"], f'"{staged}" /quiet')
                     self.assertEqual(run.unix(staged).read_bytes(),
                                      run.unix(f"{FOLDER}\\{name}").read_bytes())
@@ -136,7 +138,7 @@ def run_in_terminal(arch, command, timeout=120):
                                stderr=terminal, start_new_session=True)
     os.close(terminal)
     shown = ""
-    deadline = time.time() + timeout
+    deadline = time.time() + scaled(timeout)
     try:
         # Read until cmd's own last line is complete: Wine's services may keep the terminal open.
         data = b""
