@@ -59,10 +59,16 @@ class Switches(ProgramTestCase):
             with self.subTest(arch=arch):
                 run = self.new_run(arch, FOLDER)
                 run.start()
-                self.assertIsNotNone(run.wait("label", 60000, "錯誤代碼 (3709)"))
+                self.assertIsNotNone(run.wait("label", 60000, "錯誤代碼"))
+                label = run.label()
                 # The window holds the single-instance lock; a check does not ask for it.
                 code, lines = self.run_switch(run, "/check", driver=run.second_driver())
-                self.assertEqual((code, lines), (3709, ["錯誤代碼 (3709)", "回報內容："]))
+                self.assertEqual("\r\n".join(lines), label, "the label's lines")
+                number = int(re.match(r"錯誤代碼 \((-?\d+)\)", label).group(1))
+                self.assertEqual(code, number & 0xFFFFFFFF)
+                if not (BITS == 32 and arch == 64):
+                    # Wine's own ADO; under WOW64 the 32-bit program may meet another failure.
+                    self.assertEqual(code, 3709)
 
     def test_check_exit_codes_through_the_ado_double(self):
         rows = [
@@ -154,6 +160,7 @@ def run_in_terminal(arch, command, timeout=120):
     finally:
         if process.poll() is None:
             process.kill()
+        process.wait()
         os.close(controller)
     return re.sub(r"\r+\n", "\n", shown)
 
