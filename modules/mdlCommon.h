@@ -31,8 +31,9 @@ void SetConnectionString(Platform& platform);
 std::unique_ptr<AdoRecordset> OpenTestRecordset(Platform& platform);
 
 // Sets strTempFolder, strSetupSource and strSetupFile for the installer that matches this Windows
-// and copies it into the TMP folder (without TMP, the system's folder for temporary files). False, with nothing copied, when the installer is not beside
-// the program; raises when the copy or the file-existence test fails.
+// and copies it into the TMP folder (without TMP, the system's folder for temporary files). False,
+// with nothing copied, when the installer is not beside the program; raises when the copy or the
+// file-existence test fails.
 bool StageInstaller(Platform& platform);
 
 // The failure text for an error: number in signed decimal, then the description.
