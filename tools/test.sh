@@ -20,17 +20,21 @@ esac
 stages=()
 stage_started=$SECONDS
 stage() {  # stage NAME: closes the running stage's clock and names the next one
-  if [ -n "${stage_name:-}" ]; then stages+=("$(printf '%-34s %5d s' "$stage_name" $((SECONDS - stage_started)))"); fi
+  if [ -n "${stage_name:-}" ]; then
+    stages+=("$(printf '%-40s %5d s' "$stage_name" $((SECONDS - stage_started)))")
+  fi
   stage_name=$1
   stage_started=$SECONDS
-  [ -n "$1" ] && echo "=== $1"
+  if [ -n "$1" ]; then echo "=== $1"; fi
 }
 report() {
   stage ""
   echo "=== stage times"
   printf '  %s\n' "${stages[@]}"
+  printf '  %-40s %5d s\n' "in all" "$SECONDS"
 }
-trap report EXIT
+# The times are reported however the run ends, and the run's own exit code is kept.
+trap 'code=$?; report || true; exit $code' EXIT
 
 stage "set-up"
 tools/setup-debian.sh
