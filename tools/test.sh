@@ -59,7 +59,7 @@ fi
 
 if tools/can-run-32bit.sh && [ "${PRUVOLT_VM32:-0}" = 0 ]; then
   stage "32-bit end to end, native Wine"
-  ctest --preset windows
+  ctest --preset windows --verbose
   exit 0
 fi
 
@@ -71,5 +71,6 @@ ctest --preset windows -L vm_route
 stage "32-bit suite in the emulated machine"
 # Every wait of the suite is scaled for the emulated machine, and CTest's time-out with them.
 factor=15
+# Verbose: every case's own line (ok, or skipped and why) shows that each one ran.
 PRUVOLT_TIME_FACTOR=$factor python3 tools/vm32.py run --share build/windows/e2e/artifacts -- \
-  ctest --preset windows -LE vm_route --timeout $((900 * factor))
+  ctest --preset windows -LE vm_route --timeout $((900 * factor)) --verbose
