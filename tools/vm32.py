@@ -216,7 +216,8 @@ def job_script(command, cwd):
     for name, value in sorted(os.environ.items()):
         if name in PASSED_ENVIRONMENT or name.startswith(PASSED_PREFIXES):
             lines.append(f"export {name}={shlex.quote(value)}")
-    lines += [f"cd {shlex.quote(str(cwd))} || exit 125", "exec " + shlex.join(command)]
+    lines += ['echo "vm32: the machine is up, $(cut -d" " -f1 /proc/uptime) s after its boot"',
+              f"cd {shlex.quote(str(cwd))} || exit 125", "exec " + shlex.join(command)]
     return "\n".join(lines) + "\n"
 
 
