@@ -7,8 +7,10 @@ Used as a module by the test files, and from the command line by CTest's fixture
     harness.py cleanup   stop the prefixes' servers and the X server
 """
 import atexit
+import ctypes
 import json
 import os
+import select
 import shutil
 import signal
 import struct
@@ -26,6 +28,9 @@ PROGRAM = BUILD / "platform" / "win32" / "pruvolt.exe"
 DATABASE = BUILD / "platform" / "win32" / "testdb.mdb"
 DRIVER = BUILD / "tests" / "e2e" / "pvdriver.exe"
 STANDIN = BUILD / "tests" / "e2e" / "standin.exe"
+ADO_DOUBLE_DLL = BUILD / "tests" / "e2e" / "adodouble.dll"
+ADO_DOUBLE_FOLDER = "C:\\e2e-adodouble"
+ADO_DOUBLE_CLSID = "{5C943FD8-026F-43E1-BC7A-FA575E92CAB8}"
 # The prefixes this build runs in: the 32-bit program in a 32-bit prefix and, under WOW64, in a
 # 64-bit one; the 64-bit test flavour (for machines that run no 32-bit processes) in a 64-bit one.
 BITS = int(os.environ.get("PRUVOLT_BITS", "32"))
@@ -142,6 +147,62 @@ def windows_to_unix(arch, path):
     """C:\\a\\b -> the file in the prefix's drive_c."""
     assert path[1:3] == ":\\", path
     return prefix_dir(arch) / "drive_c" / path[3:].replace("\\", "/")
+
+
+def installer_name(arch):
+    """The installer the program stages in a prefix: only a 32-bit program in a 64-bit prefix runs
+    under WOW64."""
+    return "ade64.exe" if BITS == 32 and arch == 64 else "ade.exe"
+
+
+_libc = ctypes.CDLL(None, use_errno=True)
+_IN_MODIFY, _IN_CLOSE_WRITE, _IN_MOVED_TO, _IN_CREATE = 0x2, 0x8, 0x80, 0x100
+
+
+def wait_for_file(path, is_complete, timeout):
+    """True once is_complete() holds for a file, checked again at each change the kernel reports in
+    its folder (inotify): written, closed, created or moved in; False when the scaled time-out
+    passes first. The watch is set before the first check, so no change goes unseen."""
+    fd = _libc.inotify_init1(os.O_CLOEXEC | os.O_NONBLOCK)
+    if fd < 0:
+        raise OSError(ctypes.get_errno(), "inotify_init1")
+    try:
+        mask = _IN_MODIFY | _IN_CLOSE_WRITE | _IN_MOVED_TO | _IN_CREATE
+        if _libc.inotify_add_watch(fd, os.fsencode(path.parent), mask) < 0:
+            raise OSError(ctypes.get_errno(), f"inotify_add_watch {path.parent}")
+        deadline = time.time() + scaled(timeout)
+        while not is_complete():
+            remaining = deadline - time.time()
+            if remaining <= 0:
+                return False
+            if select.select([fd], [], [], remaining)[0]:
+                os.read(fd, 65536)
+        return True
+    finally:
+        os.close(fd)
+
+
+def register_ado_double(case, arch):
+    """Our test double of ADO's recordset (adodouble.dll) becomes the class behind
+    "adodb.recordset" until the test case ends.
+
+    Registered in HKCR (Wine's COM does not read HKCU\\Software\\Classes), through our driver, which
+    has the program's bitness: in a 64-bit prefix a 32-bit program reads the 32-bit view."""
+    unix_dll = windows_to_unix(arch, ADO_DOUBLE_FOLDER + "\\adodouble.dll")
+    unix_dll.parent.mkdir(parents=True, exist_ok=True)
+    shutil.copy(ADO_DOUBLE_DLL, unix_dll)
+    server = rf"HKCR\CLSID\{ADO_DOUBLE_CLSID}\InprocServer32"
+    set_registry(arch, server, None, ADO_DOUBLE_FOLDER + "\\adodouble.dll")
+    set_registry(arch, server, "ThreadingModel", "Apartment")
+    case.addCleanup(delete_registry_key, arch, rf"HKCR\CLSID\{ADO_DOUBLE_CLSID}")
+
+    progid_clsid = r"HKCR\ADODB.Recordset\CLSID"
+    original = query_registry(arch, progid_clsid)
+    set_registry(arch, progid_clsid, None, ADO_DOUBLE_CLSID)
+    if original is None:
+        case.addCleanup(delete_registry, arch, progid_clsid, None)
+    else:
+        case.addCleanup(set_registry, arch, progid_clsid, None, original)
 
 
 # --- fixtures ------------------------------------------------------------------------------
@@ -309,12 +370,7 @@ class Run:
         """True once the file holds exactly what the source holds; False after the time-out.
         A copy's file exists before it is filled: its existence says nothing."""
         path, expected = self.unix(windows_path), self.unix(source_windows_path).read_bytes()
-        deadline = time.time() + scaled(timeout)
-        while not (path.exists() and path.stat().st_size == len(expected) and path.read_bytes() == expected):
-            if time.time() > deadline:
-                return False
-            time.sleep(0.02)
-        return True
+        return wait_for_file(path, lambda: path.exists() and path.read_bytes() == expected, timeout)
 
     def read_launch_log(self, windows_exe):
         """What a stand-in installer recorded of its start, once it has written all of it
@@ -331,12 +387,9 @@ class Run:
 
     def wait_launch_log(self, windows_exe, timeout=20):
         """The stand-in's whole record of its start; None if it was not started in time."""
-        deadline = time.time() + scaled(timeout)
-        while (entries := self.read_launch_log(windows_exe)) is None:
-            if time.time() > deadline:
-                return None
-            time.sleep(0.02)
-        return entries
+        log = self.unix(windows_exe + ".log")
+        wait_for_file(log, lambda: self.read_launch_log(windows_exe) is not None, timeout)
+        return self.read_launch_log(windows_exe)
 
     def unix(self, windows_path):
         return windows_to_unix(self.arch, windows_path)

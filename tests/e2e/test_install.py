@@ -7,7 +7,7 @@ import unittest
 import zipfile
 
 from harness import (ARCHS, BITS, BUILD, CAPTION, SCREEN, ProgramTestCase, delete_registry_key,
-                     query_registry, scaled, set_registry)
+                     installer_name, query_registry, scaled, set_registry)
 
 ID_INSTALL, ID_EXIT = 100, 102
 FAILURE = "錯誤代碼"
@@ -35,17 +35,12 @@ def foreign_program():
     return image + bytes(0x200 - len(image))
 
 
-def staged_name(arch):
-    # Only a 32-bit program on 64-bit Windows runs under WOW64.
-    return "ade64.exe" if BITS == 32 and arch == 64 else "ade.exe"
-
-
 class Staging(ProgramTestCase):
     def check_staged(self, arch, tmp):
         run = self.new_run(arch, "C:\\Pruvolt", tmp=tmp)
         run.start()
         self.assertIsNotNone(run.wait("label", 60000, FAILURE))
-        name = staged_name(arch)
+        name = installer_name(arch)
         # Staging follows the verdict inside the same handler.
         self.assertTrue(run.wait_copy(f"{tmp}\\{name}", f"C:\\Pruvolt\\{name}"),
                         f"{name} was not staged byte for byte")
@@ -67,7 +62,7 @@ class Staging(ProgramTestCase):
         tmp = "C:\\暫存 資料夾\\김민준 a b"
         run = self.check_staged(ARCHS[0], tmp)
         run.click(ID_INSTALL)
-        staged = f"{tmp}\\{staged_name(ARCHS[0])}"
+        staged = f"{tmp}\\{installer_name(ARCHS[0])}"
         log = run.wait_launch_log(staged)
         self.assertIsNotNone(log, "the staged installer was not started")
         # Started by its exact path, quoted: the blanks do not split it.
@@ -79,7 +74,7 @@ class Staging(ProgramTestCase):
         answer = run.driver.ask("temppath")
         self.assertTrue(answer.startswith("ok "), answer)
         folder = answer[3:].rstrip("\\")
-        name = staged_name(arch)
+        name = installer_name(arch)
         staged = f"{folder}\\{name}"
         for old in (run.unix(staged), run.unix(staged + ".log")):
             old.unlink(missing_ok=True)
@@ -97,8 +92,8 @@ class InstallButton(ProgramTestCase):
         run = self.new_run(arch, "C:\\Pruvolt", tmp=tmp)
         run.start()
         self.assertIsNotNone(run.wait("label", 60000, FAILURE))
-        staged = f"{tmp}\\{staged_name(arch)}"
-        self.assertTrue(run.wait_copy(staged, f"C:\\Pruvolt\\{staged_name(arch)}"))
+        staged = f"{tmp}\\{installer_name(arch)}"
+        self.assertTrue(run.wait_copy(staged, f"C:\\Pruvolt\\{installer_name(arch)}"))
 
         run.click(ID_INSTALL)
         self.assertIsNotNone(run.wait("label", 10000, "驅動程式安裝中，請稍候"))
@@ -150,7 +145,7 @@ class InstallButton(ProgramTestCase):
         self.assertIsNotNone(run.wait("msgbox", 20000), "no message box")
         box = run.msgbox()
         self.assertEqual(box["title"], CAPTION)
-        self.assertEqual(box["prompt"], f"找不到預設的C:\\e2e-tmp\\{staged_name(ARCHS[0])}安裝程式")
+        self.assertEqual(box["prompt"], f"找不到預設的C:\\e2e-tmp\\{installer_name(ARCHS[0])}安裝程式")
         state = run.describe()
         window = state["window"]
         # Back in the centre, the strip hidden, both buttons still hidden.
@@ -175,7 +170,7 @@ class InstallButton(ProgramTestCase):
                            installers={"ade.exe": foreign_program(), "ade64.exe": foreign_program()})
         run.start()
         self.assertIsNotNone(run.wait("label", 60000, FAILURE))
-        name = staged_name(ARCHS[0])
+        name = installer_name(ARCHS[0])
         self.assertTrue(run.wait_copy(f"{tmp}\\{name}", f"C:\\Pruvolt\\{name}"))
         run.click(ID_INSTALL)
         # The end timer starts right after the window has moved out of sight.
@@ -201,7 +196,7 @@ class InstallButton(ProgramTestCase):
         run = self.new_run(ARCHS[0], "C:\\Pruvolt", tmp="C:\\e2e-tmp")
         run.start()
         self.assertIsNotNone(run.wait("label", 60000, FAILURE))
-        name = staged_name(ARCHS[0])
+        name = installer_name(ARCHS[0])
         self.assertTrue(run.wait_copy(f"C:\\e2e-tmp\\{name}", f"C:\\Pruvolt\\{name}"))
         staged = run.unix(f"C:\\e2e-tmp\\{name}")
         run.click(ID_EXIT)

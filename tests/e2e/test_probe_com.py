@@ -2,19 +2,14 @@
 (adodouble.dll), registered in the prefix in place of Wine's ADO, which records what Open is given
 and answers as the test asks. What the program hands to ADO on each Windows version, and its verdict
 and staging for a success and for each kind of failure."""
-import shutil
 import time
 import unittest
 
-from harness import (ARCHS, BITS, BUILD, ProgramTestCase, delete_registry, delete_registry_key,
-                     query_registry, scaled, set_registry, set_windows_version, windows_to_unix)
+from harness import (ADO_DOUBLE_FOLDER, ARCHS, ProgramTestCase, delete_registry, installer_name,
+                     register_ado_double, scaled, set_registry, set_windows_version, windows_to_unix)
 
 ID_INSTALL, ID_EXIT = 100, 102
-PROGID_CLSID = r"HKCR\ADODB.Recordset\CLSID"
-DOUBLE_CLSID = "{5C943FD8-026F-43E1-BC7A-FA575E92CAB8}"
-DOUBLE_DLL = BUILD / "tests" / "e2e" / "adodouble.dll"
-DOUBLE_FOLDER = "C:\\e2e-adodouble"
-DOUBLE_LOG = DOUBLE_FOLDER + "\\calls.log"
+DOUBLE_LOG = ADO_DOUBLE_FOLDER + "\\calls.log"
 ENVIRONMENT = r"HKCU\Environment"
 
 SOURCE = "select * from testdata"
@@ -24,39 +19,14 @@ SUCCESS = "\r\n資料庫正常連線\r\n不需要安裝 Access Database Engine"
 VT_BSTR = "8"
 
 
-def installer_name(arch):
-    # Only a 32-bit program in a 64-bit prefix runs under WOW64.
-    return "ade64.exe" if BITS == 32 and arch == 64 else "ade.exe"
-
-
 class ProbeAtTheComBoundary(ProgramTestCase):
     def setUp(self):
         super().setUp()
         for arch in ARCHS:
-            self.register_double(arch)
+            register_ado_double(self, arch)
             self.addCleanup(set_windows_version, arch, None)
             for name in ("PRUVOLT_ADO_DOUBLE_LOG", "PRUVOLT_ADO_DOUBLE_FAIL"):
                 self.addCleanup(delete_registry, arch, ENVIRONMENT, name)
-
-    def register_double(self, arch):
-        """The double becomes the class behind "adodb.recordset" until the test ends.
-
-        Registered in HKCR (Wine's COM does not read HKCU\\Software\\Classes), by the reg.exe of the
-        program's own bitness (our driver): in a 64-bit prefix a 32-bit program reads the 32-bit view."""
-        unix_dll = windows_to_unix(arch, DOUBLE_FOLDER + "\\adodouble.dll")
-        unix_dll.parent.mkdir(parents=True, exist_ok=True)
-        shutil.copy(DOUBLE_DLL, unix_dll)
-        server = rf"HKCR\CLSID\{DOUBLE_CLSID}\InprocServer32"
-        set_registry(arch, server, None, DOUBLE_FOLDER + "\\adodouble.dll")
-        set_registry(arch, server, "ThreadingModel", "Apartment")
-        self.addCleanup(delete_registry_key, arch, rf"HKCR\CLSID\{DOUBLE_CLSID}")
-
-        original = query_registry(arch, PROGID_CLSID)
-        set_registry(arch, PROGID_CLSID, None, DOUBLE_CLSID)
-        if original is None:
-            self.addCleanup(delete_registry, arch, PROGID_CLSID, None)
-        else:
-            self.addCleanup(set_registry, arch, PROGID_CLSID, None, original)
 
     def start(self, arch, folder="C:\\Pruvolt", version=None, fail=None):
         """Starts the program with Wine at `version` and the double told to `fail` (see

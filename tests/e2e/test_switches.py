@@ -11,20 +11,14 @@ import subprocess
 import time
 import unittest
 
-from harness import (ARCHS, BITS, ProgramTestCase, delete_registry, scaled, set_registry,
-                     wine_env, wine_loader)
-import test_probe_com  # not its class by name: unittest would run its tests here again
+from harness import (ARCHS, BITS, ProgramTestCase, delete_registry, installer_name,
+                     register_ado_double, scaled, set_registry, wine_env, wine_loader)
 
 ENVIRONMENT = r"HKCU\Environment"
 FOLDER = "C:\\Pruvolt"
 PROGRAM = FOLDER + "\\pruvolt.exe"
 SUCCESS_LINES = ["資料庫正常連線", "不需要安裝 Access Database Engine"]
 USAGE_FIRST_LINE = "用法：pruvolt.exe [/check | /repair]"
-
-
-def installer_name(arch):
-    # Only a 32-bit program in a 64-bit prefix runs under WOW64.
-    return "ade64.exe" if BITS == 32 and arch == 64 else "ade.exe"
 
 
 class Switches(ProgramTestCase):
@@ -36,7 +30,7 @@ class Switches(ProgramTestCase):
 
     def use_double(self, arch, fail=None):
         """ADO's recordset becomes the test double, told to `fail` (see AdoDouble.cpp) or not."""
-        test_probe_com.ProbeAtTheComBoundary.register_double(self, arch)
+        register_ado_double(self, arch)
         set_registry(arch, ENVIRONMENT, "PRUVOLT_ADO_DOUBLE_LOG", "C:\\e2e-adodouble\\calls.log")
         if fail is None:
             delete_registry(arch, ENVIRONMENT, "PRUVOLT_ADO_DOUBLE_FAIL")
