@@ -11,8 +11,8 @@ namespace pruvolt::mdlCommandLine {
 
 namespace {
 
-constexpr std::uint32_t kMessageBoxButtons = 0x1030;  // OK only, exclamation, system-modal
-constexpr int kWindowStyleNormalFocus = 1;            // SW_SHOWNORMAL, as the window's launch
+using mdlCommon::kMessageBoxButtons;
+using mdlCommon::kWindowStyleNormalFocus;
 // HRESULT_FROM_WIN32(ERROR_ELEVATION_REQUIRED), as the platform raises it.
 constexpr std::int32_t kElevationRequiredError = static_cast<std::int32_t>(0x800702E4);
 

@@ -1,12 +1,18 @@
 // The strings the window's handlers share for the whole run, and the routines they share.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
 #include "platform/Platform.h"
 
 namespace pruvolt::mdlCommon {
+
+// The buttons value of every message box: OK only, the exclamation icon, system-modal.
+inline constexpr std::uint32_t kMessageBoxButtons = 0x1030;
+// How the installer's window is shown: SW_SHOWNORMAL, a normal window that gets the focus.
+inline constexpr int kWindowStyleNormalFocus = 1;
 
 // Empty at start; each is written once and read later.
 inline std::wstring strConnection;   // the probe's connection string

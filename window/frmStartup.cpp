@@ -9,8 +9,8 @@ namespace pruvolt {
 
 namespace {
 
-constexpr std::uint32_t kMessageBoxButtons = 0x1030;  // OK only, exclamation, system-modal
-constexpr int kWindowStyleNormalFocus = 1;            // SW_SHOWNORMAL
+using mdlCommon::kMessageBoxButtons;
+using mdlCommon::kWindowStyleNormalFocus;
 constexpr float kOffScreenLeft = -20000.0f;
 constexpr float kFlashStep = 200.0f;
 
