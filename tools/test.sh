@@ -64,8 +64,6 @@ if tools/can-run-32bit.sh && [ "${PRUVOLT_VM32:-0}" = 0 ]; then
 fi
 
 echo "NOTE: this machine runs no 32-bit processes (or PRUVOLT_VM32 is set): the 32-bit end-to-end suite runs in an emulated machine."
-stage "emulated machine: prepare"
-python3 tools/vm32.py prepare
 stage "the route, from outside (e2e.vm_route)"
 ctest --preset windows -L vm_route
 stage "32-bit suite in the emulated machine"
