@@ -6,8 +6,12 @@
 Builds what it needs through the CMake presets, then starts the real program N times in a Wine
 prefix and a virtual X server of the benchmark's own (build/<preset>/bench/), and as often the
 floor program (bench/floor.cpp: one window of the same size, caption and classes, painted, with
-nothing else to do). Our e2e driver starts each process and polls it from outside, as the e2e
-suite does, and answers the milliseconds since its CreateProcess:
+nothing else to do). A third program, the floor with buttons (the same source, built with
+FLOOR_BUTTONS and a manifest that asks for the common controls 6), also makes the main window's two
+push buttons before it shows the window: what those buttons alone cost over the floor, which no
+change to pruvolt.exe can take away while its first paint keeps them. Our e2e driver starts each
+process and polls it from outside, as the e2e suite does, and answers the milliseconds since its
+CreateProcess:
 
     shown    the main window is visible, with the probing text in its label
     verdict  the label's text is no longer the probing text (the probe's verdict; for the floor,
@@ -96,7 +100,8 @@ class Session:
         floor = h.windows_to_unix(self.arch, FLOOR_FOLDER)
         shutil.rmtree(floor, ignore_errors=True)
         floor.mkdir(parents=True)
-        shutil.copy(h.BUILD / "bench" / "floor.exe", floor / "floor.exe")
+        for name in ("floor", "floor-buttons"):
+            shutil.copy(h.BUILD / "bench" / f"{name}.exe", floor / f"{name}.exe")
 
     def __exit__(self, *exc):
         h = self.h
@@ -168,9 +173,9 @@ def main():
 
     native32 = can_run_32bit()
     preset, bits = ("windows", 32) if native32 else ("windows-x64", 64)
-    build("windows", ["pruvolt"] + (["floor", "pvdriver"] if native32 else []))
+    build("windows", ["pruvolt"] + (["floor", "floor-buttons", "pvdriver"] if native32 else []))
     if not native32:
-        build("windows-x64", ["pruvolt", "floor", "pvdriver"])
+        build("windows-x64", ["pruvolt", "floor", "floor-buttons", "pvdriver"])
 
     build_dir = ROOT / "build" / preset
     os.environ["PRUVOLT_BUILD"] = str(build_dir)
@@ -191,11 +196,12 @@ def main():
 
     rows = []
     with Session(harness, bits) as session:
-        exes = {"pruvolt": f"{PROGRAM_FOLDER}\\pruvolt.exe", "floor": f"{FLOOR_FOLDER}\\floor.exe"}
+        exes = {"pruvolt": f"{PROGRAM_FOLDER}\\pruvolt.exe", "floor": f"{FLOOR_FOLDER}\\floor.exe",
+                "floor-buttons": f"{FLOOR_FOLDER}\\floor-buttons.exe"}
         for name, exe in exes.items():  # one warm-up start of each, not counted
             session.measure(exe)
         for run in range(1, args.runs + 1):
-            # Interleaved, so that a slow spell of the machine weighs on both alike.
+            # Interleaved, so that a slow spell of the machine weighs on all alike.
             for name, exe in exes.items():
                 shown, verdict, working_set, pagefile = session.measure(exe)
                 rows.append({"run": run, "program": name, "bits": bits, "shown_ms": shown,
@@ -214,22 +220,28 @@ def main():
     product_shown, floor_shown = figure("pruvolt", "shown_ms"), figure("floor", "shown_ms")
     product_verdict, floor_verdict = figure("pruvolt", "verdict_ms"), figure("floor", "verdict_ms")
     product_ws, floor_ws = figure("pruvolt", "peak_working_set"), figure("floor", "peak_working_set")
+    buttons_shown, buttons_verdict = figure("floor-buttons", "shown_ms"), figure("floor-buttons", "verdict_ms")
     product_pf, floor_pf = figure("pruvolt", "peak_pagefile"), figure("floor", "peak_pagefile")
     size, sections, imports = pe_facts(ROOT / "build" / "windows" / "platform" / "win32" / "pruvolt.exe")
 
     def ratio(a, b):
         return a / b if a is not None and b else None
 
+    def cell(value, unit=1):
+        return f"{value / unit:>10.0f}" if value is not None else f"{'-':>10}"
+
+    def ratio_cell(r):
+        return f"{r:>6.2f}x" if r is not None else f"{'-':>7}"
+
     print(f"\n{args.runs} starts of each, medians ({bits}-bit, raw runs in {csv_path.relative_to(ROOT)}):")
-    print(f"  {'':<34} {'pruvolt':>10} {'floor':>10} {'ratio':>7}")
-    for label, a, b, unit in (("window shown (ms)", product_shown, floor_shown, 1),
-                              ("verdict in the label (ms)", product_verdict, floor_verdict, 1),
-                              ("peak working set (KB)", product_ws, floor_ws, 1024),
-                              ("peak pagefile usage (KB)", product_pf, floor_pf, 1024)):
-        r = ratio(a, b)
-        print(f"  {label:<34} {a / unit if a is not None else float('nan'):>10.0f} "
-              f"{b / unit if b is not None else float('nan'):>10.0f} "
-              f"{r if r is not None else float('nan'):>6.2f}x")
+    print(f"  {'':<34} {'pruvolt':>10} {'floor':>10} {'ratio':>7} {'floor with buttons':>19} {'ratio':>7}")
+    for label, a, b, c, unit in (
+            ("window shown (ms)", product_shown, floor_shown, buttons_shown, 1),
+            ("verdict in the label (ms)", product_verdict, floor_verdict, buttons_verdict, 1),
+            ("peak working set (KB)", product_ws, floor_ws, None, 1024),
+            ("peak pagefile usage (KB)", product_pf, floor_pf, None, 1024)):
+        print(f"  {label:<34} {cell(a, unit)} {cell(b, unit)} {ratio_cell(ratio(a, b))} "
+              f"{cell(c, unit):>19} {ratio_cell(ratio(c, b))}")
     print("\nThe 32-bit program (build/windows/platform/win32/pruvolt.exe):")
     print(f"  size {size} bytes ({size / 1024:.0f} KB): "
           + ", ".join(f"{name} {value / 1024:.1f} KB" for name, value in sections.items()
@@ -260,6 +272,12 @@ def main():
           f"| {met(size, TARGET_SIZE)} |")
     print(f"| its imports | {', '.join(imports)} | | | system DLLs only "
           f"| {'met' if system_only else 'MISSED'} |")
+    buttons_ratio = ratio(buttons_shown, floor_shown)
+    if buttons_ratio is not None:
+        print(f"\nThe floor with the two buttons shows its window at {buttons_ratio:.2f}x the floor's "
+              f"time ({buttons_shown:.0f} ms) and has its second paint at "
+              f"{ratio(buttons_verdict, floor_verdict):.2f}x: what the common controls 6 that those "
+              "buttons load cost before anything of pruvolt's own.")
     print(f"\nDone in {time.time() - began:.0f} s.")
 
 
