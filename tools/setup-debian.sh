@@ -2,11 +2,22 @@
 # Installs what building and testing the program needs on Debian 12: the MinGW-w64 i686 cross
 # toolchain, Wine (32-bit and 64-bit, so the i386 architecture), a virtual X server, a CJK font
 # and the zh_TW.UTF-8 locale, GoogleTest, the JPEG decoder's header that the program compiles in,
-# and the independent readers of our sample database; and, only where the kernel runs no 32-bit
-# processes, QEMU and what its emulated machine boots.
+# and the independent readers of our sample database; and QEMU with what its emulated machine
+# boots, where the kernel runs no 32-bit processes or, with --tests, everywhere (the test suite's
+# e2e.vm_route boots that machine on every machine).
 # Safe to run again: it installs only what is missing.
+#
+#   tools/setup-debian.sh            what building and running the program needs
+#   tools/setup-debian.sh --tests    and what every test needs
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+for_tests=0
+case "${1:-}" in
+  "") ;;
+  --tests) for_tests=1 ;;
+  *) echo "usage: tools/setup-debian.sh [--tests]" >&2; exit 2 ;;
+esac
 
 packages=(
   cmake ninja-build g++ libgtest-dev libgmock-dev pkg-config python3 python3-pefile
@@ -51,7 +62,8 @@ if ! locale -a 2>/dev/null | grep -qiE '^zh_TW\.utf-?8$'; then
 fi
 
 # Where the kernel runs no 32-bit processes, 32-bit Wine cannot start: the 32-bit program is then
-# run in an emulated machine, whose QEMU, kernel and initramfs are made ready here, once.
-if ! tools/can-run-32bit.sh || [ "${PRUVOLT_VM32:-0}" != 0 ]; then
+# run in an emulated machine, whose QEMU, kernel and initramfs are made ready here, once. The tests
+# boot it on every machine.
+if [ "$for_tests" = 1 ] || ! tools/can-run-32bit.sh || [ "${PRUVOLT_VM32:-0}" != 0 ]; then
   python3 tools/vm32.py prepare
 fi

@@ -37,7 +37,7 @@ report() {
 trap 'code=$?; report || true; exit $code' EXIT
 
 stage "set-up"
-tools/setup-debian.sh
+tools/setup-debian.sh --tests
 
 stage "native build and tests"
 cmake --preset native
