@@ -8,7 +8,7 @@
 namespace pruvolt::win32 {
 
 // The JPEG stored as resource `id` of type RT_RCDATA, as a 24-bit DIB section of its own size.
-// Empty when the resource is missing or does not decode: the picture box then stays blank.
+// Empty when the resource is missing or does not decode.
 UniqueBitmap LoadJpegResource(HINSTANCE instance, int id);
 
 }  // namespace pruvolt::win32

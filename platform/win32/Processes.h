@@ -2,7 +2,6 @@
 #pragma once
 
 #include <windows.h>
-#include <oleauto.h>  // Handles.h owns BSTRs too
 
 #include <string>
 

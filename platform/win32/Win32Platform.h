@@ -107,8 +107,8 @@ private:
     float windowLeft_ = 0;
     float windowTop_ = 0;
     std::array<float, kControlCount> controlLeft_{};
-    HWND focus_ = nullptr;
-    bool reporting_ = false;  // the report of an unexpected error is open  // the control that gets the focus back when the window is activated
+    HWND focus_ = nullptr;    // the control that gets the focus back when the window is activated
+    bool reporting_ = false;  // the report of an unexpected error is open
 
     UniqueHandle instanceMutex_;
     UniqueFont labelFont_;
