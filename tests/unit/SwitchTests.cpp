@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "modules/mdlCommandLine.h"
-#include "platform/DecimalText.h"
 #include "tests/unit/FormHarness.h"
 
 namespace pruvolt::test {
@@ -65,13 +64,17 @@ TEST_F(Switches, CheckSuccessWritesTheLabelsLinesAndExitsZeroWithoutLockOrStagin
 }
 
 TEST_F(Switches, CheckFailureExitsWithTheErrorNumbersThirtyTwoBits) {
-    for (const auto& [number, exitCode] :
-         {std::pair{3709, 3709u}, std::pair{-2147467259, 2147500037u}}) {
+    const struct {
+        std::int32_t number;
+        std::uint32_t exitCode;
+        const wchar_t* firstLine;
+    } rows[] = {{3709, 3709u, L"錯誤代碼 (3709)"},
+                {-2147467259, 2147500037u, L"錯誤代碼 (-2147467259)"}};
+    for (const auto& row : rows) {
         fake.output.clear();
-        fake.openError = PlatformError{number, L"第一行\r\n第二行"};
-        EXPECT_EQ(Run({L"/check"}), exitCode);
-        EXPECT_THAT(fake.output, ElementsAre(L"錯誤代碼 (" + DecimalText(number) + L")",
-                                             L"回報內容：第一行", L"第二行"));
+        fake.openError = PlatformError{row.number, L"第一行\r\n第二行"};
+        EXPECT_EQ(Run({L"/check"}), row.exitCode);
+        EXPECT_THAT(fake.output, ElementsAre(row.firstLine, L"回報內容：第一行", L"第二行"));
     }
     EXPECT_THAT(fake.LogOf(L"CopyFileTo"), IsEmpty());
 }
