@@ -13,6 +13,7 @@
 #include <iterator>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "Description.h"
 #include "Writer.h"
@@ -37,13 +38,15 @@ std::string Reason() {
 void WriteFileAtomically(const fs::path& target, const Bytes& bytes) {
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
     std::string temporary = (folder / ".jet4-XXXXXX").string();
-    const int fd = ::mkstemp(temporary.data());
+    int fd = ::mkstemp(temporary.data());
     if (fd < 0) {
         throw WriteError("cannot create a temporary file in " + folder.string() + ": " + Reason());
     }
+    // Every failure from here on leaves nothing behind: the file is closed, if it still is open,
+    // and removed.
     const auto fail = [&](const std::string& what) {
         const std::string reason = Reason();
-        ::close(fd);
+        if (fd >= 0) ::close(fd);
         ::unlink(temporary.c_str());
         throw WriteError(what + ": " + reason);
     };
@@ -59,15 +62,10 @@ void WriteFileAtomically(const fs::path& target, const Bytes& bytes) {
         }
         written += static_cast<std::size_t>(n);
     }
-    if (::close(fd) != 0) {
-        const std::string reason = Reason();
-        ::unlink(temporary.c_str());
-        throw WriteError("cannot write " + temporary + ": " + reason);
-    }
+    const int closed = ::close(std::exchange(fd, -1));
+    if (closed != 0) fail("cannot write " + temporary);
     if (::rename(temporary.c_str(), target.c_str()) != 0) {
-        const std::string reason = Reason();
-        ::unlink(temporary.c_str());
-        throw WriteError("cannot rename " + temporary + " to " + target.string() + ": " + reason);
+        fail("cannot rename " + temporary + " to " + target.string());
     }
 }
 
