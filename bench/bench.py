@@ -222,7 +222,7 @@ def main():
     product_ws, floor_ws = figure("pruvolt", "peak_working_set"), figure("floor", "peak_working_set")
     buttons_shown, buttons_verdict = figure("floor-buttons", "shown_ms"), figure("floor-buttons", "verdict_ms")
     product_pf, floor_pf = figure("pruvolt", "peak_pagefile"), figure("floor", "peak_pagefile")
-    size, sections, imports = pe_facts(ROOT / "build" / "windows" / "platform" / "win32" / "pruvolt.exe")
+    size, sections, imports = pe_facts(ROOT / "build" / "windows" / "app" / "pruvolt.exe")
 
     def ratio(a, b):
         return a / b if a is not None and b else None
@@ -242,7 +242,7 @@ def main():
             ("peak pagefile usage (KB)", product_pf, floor_pf, None, 1024)):
         print(f"  {label:<34} {cell(a, unit)} {cell(b, unit)} {ratio_cell(ratio(a, b))} "
               f"{cell(c, unit):>19} {ratio_cell(ratio(c, b))}")
-    print("\nThe 32-bit program (build/windows/platform/win32/pruvolt.exe):")
+    print("\nThe 32-bit program (build/windows/app/pruvolt.exe):")
     print(f"  size {size} bytes ({size / 1024:.0f} KB): "
           + ", ".join(f"{name} {value / 1024:.1f} KB" for name, value in sections.items()
                       if name in (".text", ".rdata", ".eh_fram", ".rsrc", ".reloc", ".idata")))

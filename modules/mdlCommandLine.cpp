@@ -5,7 +5,7 @@
 
 #include "modules/mdlCommon.h"
 #include "platform/DecimalText.h"
-#include "window/Texts.h"
+#include "texts/Texts.h"
 
 namespace pruvolt::mdlCommandLine {
 

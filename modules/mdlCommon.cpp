@@ -6,7 +6,7 @@
 
 #include "modules/mdlShell.h"
 #include "platform/DecimalText.h"
-#include "window/Texts.h"
+#include "texts/Texts.h"
 
 namespace pruvolt::mdlCommon {
 

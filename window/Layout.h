@@ -1,13 +1,11 @@
-// The main window's design: where every control stands when the window is created, in twips.
+// The main window's design: where every control stands when the window is created, in twips, and
+// what the window and its buttons say. Handed to the platform when it makes the window.
 #pragma once
 
+#include "platform/WindowDesign.h"
+#include "texts/Texts.h"
+
 namespace pruvolt::layout {
-
-inline constexpr int kTwipsPerPixel = 15;  // the design density, 96 dots per inch
-
-struct Box {
-    int left, top, width, height;  // twips, in the container's client coordinates
-};
 
 inline constexpr int kClientWidth = 4050;   // 270 px
 inline constexpr int kClientHeight = 3690;  // 246 px
@@ -24,14 +22,14 @@ inline constexpr Box kImgProgressFlash{30, 0, 1215, 195};   // inside picProgres
 inline constexpr unsigned kTmrEventsInterval = 30;    // ms
 inline constexpr unsigned kTmrEndInterval = 10000;    // ms
 
-// The label's font; the buttons use the system's user-interface font.
-inline constexpr wchar_t kLabelFontFace[] = L"Arial";
-inline constexpr int kLabelFontPoints = 9;
-
-// Twips to device pixels at the design density, rounded to the nearest pixel.
-constexpr int ToPixels(float twips) {
-    const float pixels = twips / kTwipsPerPixel;
-    return static_cast<int>(pixels < 0 ? pixels - 0.5f : pixels + 0.5f);
-}
+inline constexpr WindowDesign kWindowDesign{
+    texts::kCaption,
+    kClientWidth, kClientHeight,
+    kLblMessage, kCmdInstall0, kCmdInstall2, kPicProgress, kPicProgressInner, kImgProgressFlash,
+    kImgLogo,
+    texts::kInstallCaption, texts::kExitCaption,
+    L"Arial", 9,
+    kTmrEventsInterval, kTmrEndInterval,
+};
 
 }  // namespace pruvolt::layout

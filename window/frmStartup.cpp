@@ -3,7 +3,7 @@
 #include "window/frmStartup.h"
 
 #include "modules/mdlCommon.h"
-#include "window/Texts.h"
+#include "texts/Texts.h"
 
 namespace pruvolt {
 

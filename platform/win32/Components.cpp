@@ -1,9 +1,9 @@
 // The ADO recordset and the scripting file-system object, reached through COM.
-#include "platform/win32/Components.h"
+#include "platform/win32/Win32Platform.h"
 
-#include <windows.h>
 #include <oleauto.h>
 
+#include "platform/ErrorNumbers.h"
 #include "platform/win32/AdoInterface.h"
 #include "platform/win32/Errors.h"
 #include "platform/win32/Handles.h"
@@ -64,6 +64,7 @@ public:
         wchar_t name[] = L"FileExists";
         LPOLESTR names[] = {name};
         DISPID dispid = 0;
+        ::SetErrorInfo(0, nullptr);
         ThrowIfFailed(dispatch_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &dispid));
 
         StringVariant pathArg(path);
@@ -85,7 +86,7 @@ public:
             const HRESULT code = exception.scode != 0 ? exception.scode
                                                       : MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL,
                                                                      exception.wCode);
-            throw PlatformError{ErrorNumber(code),
+            throw PlatformError{ErrorNumberFromHresult(code),
                                 description.Get() != nullptr ? description.Get() : L""};
         }
         ThrowIfFailed(hr);
@@ -104,13 +105,14 @@ private:
 // Used through the _Recordset vtable of ADO 2.5 to 2.8, which every ADO since answers: Wine's ADO
 // cannot look the recordset's names up through IDispatch (its type library is registered under
 // another version), and Windows' ADO answers the vtable as well.
-std::unique_ptr<AdoRecordset> CreateAdoRecordset(const std::wstring& progId) {
+std::unique_ptr<AdoRecordset> Win32Platform::CreateRecordset(const std::wstring& progId) {
     ComPtr<AdoRecordsetInterface> recordset;
     CreateObject(progId.c_str(), kIidAdoRecordset, recordset.PutVoid());
     return std::make_unique<Recordset>(std::move(recordset));
 }
 
-std::unique_ptr<FileSystemObject> CreateScriptingFileSystemObject() {
+// Used through IDispatch.
+std::unique_ptr<FileSystemObject> Win32Platform::CreateFileSystemObject() {
     ComPtr<IDispatch> dispatch;
     CreateObject(L"Scripting.FileSystemObject", IID_IDispatch, dispatch.PutVoid());
     return std::make_unique<ScriptingFileSystem>(std::move(dispatch));

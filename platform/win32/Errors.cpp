@@ -3,16 +3,12 @@
 
 #include <oleauto.h>
 
+#include <exception>
+
+#include "platform/ErrorNumbers.h"
 #include "platform/win32/Handles.h"
 
 namespace pruvolt::win32 {
-
-std::int32_t ErrorNumber(HRESULT hr) {
-    if (HRESULT_FACILITY(hr) == FACILITY_CONTROL) {
-        return static_cast<std::int32_t>(HRESULT_CODE(hr));
-    }
-    return static_cast<std::int32_t>(hr);
-}
 
 std::wstring SystemMessage(DWORD code) {
     wchar_t* buffer = nullptr;
@@ -27,27 +23,27 @@ std::wstring SystemMessage(DWORD code) {
     return text;
 }
 
-PlatformError ComError(HRESULT hr) {
-    // The callers clear the thread's error info before each call, so what is here now belongs to
-    // the call that just failed.
+PlatformError ErrorFromHresult(HRESULT hr) {
+    // Every caller clears the thread's error info before the call that failed, so what is here
+    // now belongs to that call.
     ComPtr<IErrorInfo> info;
     if (::GetErrorInfo(0, info.Put()) == S_OK && info) {
         Bstr description;
         if (SUCCEEDED(info->GetDescription(description.Put())) && description.Get() != nullptr &&
             ::SysStringLen(description.Get()) > 0) {
-            return {ErrorNumber(hr), std::wstring(description.Get(), ::SysStringLen(description.Get()))};
+            return {ErrorNumberFromHresult(hr), std::wstring(description.Get(), ::SysStringLen(description.Get()))};
         }
     }
-    return {ErrorNumber(hr), SystemMessage(static_cast<DWORD>(hr))};
+    return {ErrorNumberFromHresult(hr), SystemMessage(static_cast<DWORD>(hr))};
 }
 
-PlatformError Win32Error(DWORD code) {
-    return {ErrorNumber(HRESULT_FROM_WIN32(code)), SystemMessage(code)};
+PlatformError ErrorFromWin32(DWORD code) {
+    return {ErrorNumberFromHresult(HresultFromWin32(code)), SystemMessage(code)};
 }
 
 void ThrowIfFailed(HRESULT hr) {
     if (FAILED(hr)) {
-        throw ComError(hr);
+        throw ErrorFromHresult(hr);
     }
 }
 

@@ -3,28 +3,23 @@
 
 #include <windows.h>
 
-#include <exception>
 #include <string>
 
 #include "platform/PlatformError.h"
 
 namespace pruvolt::win32 {
 
-// ADO's own codes (facility FACILITY_CONTROL) as users know them, e.g. 0x800A0E7A -> 3706; any
-// other HRESULT as itself, a negative number.
-std::int32_t ErrorNumber(HRESULT hr);
-
 // The system's message text for a code, without the trailing line break; empty when it has none.
 std::wstring SystemMessage(DWORD code);
 
 // From a failed COM call: the description of the thread's error info when the component left
 // one, else the system's message text for the HRESULT.
-PlatformError ComError(HRESULT hr);
+PlatformError ErrorFromHresult(HRESULT hr);
 
 // From a failed Win32 call's last-error code.
-PlatformError Win32Error(DWORD code);
+PlatformError ErrorFromWin32(DWORD code);
 
-// Throws ComError(hr) when hr reports failure.
+// Throws ErrorFromHresult(hr) when hr reports failure.
 void ThrowIfFailed(HRESULT hr);
 
 // Sent to the main window with a std::exception_ptr* in lParam: what a control's window procedure

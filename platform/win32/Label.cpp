@@ -105,7 +105,7 @@ void RegisterLabelClass(HINSTANCE instance) {
     windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     windowClass.lpszClassName = kLabelClass;
     if (::RegisterClassExW(&windowClass) == 0) {
-        throw Win32Error(::GetLastError());
+        throw ErrorFromWin32(::GetLastError());
     }
 }
 

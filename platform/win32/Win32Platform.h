@@ -1,5 +1,7 @@
-// The platform on Windows: the main window and its controls, the message pump, and the calls into
-// the system and its components.
+// The platform on Windows. Its members live by job: MainWindow.cpp (the window and its controls),
+// MessageLoop.cpp (the message loop, delivery to the handlers, the unexpected-error report),
+// SystemCalls.cpp (instance lock, folders, environment, version, WOW64), Processes.cpp (starting
+// programs), Components.cpp (the COM components) and SwitchOutput.cpp (a run with a switch).
 #pragma once
 
 #include <windows.h>
@@ -10,13 +12,14 @@
 
 #include "platform/FormEvents.h"
 #include "platform/Platform.h"
+#include "platform/WindowDesign.h"
 #include "platform/win32/Handles.h"
 
 namespace pruvolt::win32 {
 
 class Win32Platform final : public Platform {
 public:
-    explicit Win32Platform(HINSTANCE instance);
+    Win32Platform(HINSTANCE instance, const WindowDesign& design);
     Win32Platform(const Win32Platform&) = delete;
     Win32Platform& operator=(const Win32Platform&) = delete;
 
@@ -66,7 +69,6 @@ public:
                           const std::wstring& file, const std::wstring& parameters,
                           const std::wstring& directory, int showCommand) override;
 
-    // Runs with a switch (ScriptRun.cpp).
     std::vector<std::wstring> CommandLineArguments() override;
     bool HasOutput() override;
     void WriteOutputLine(const std::wstring& line) override;
@@ -85,6 +87,7 @@ public:
 
 private:
     static constexpr std::size_t kControlCount = 6;
+    enum TimerId : UINT_PTR { kTimerEvents = 1, kTimerEnd = 2 };
 
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam,
                                        LPARAM lParam) noexcept;
@@ -94,12 +97,14 @@ private:
     HWND CreateChild(const wchar_t* windowClass, const wchar_t* text, DWORD style, HWND parent,
                      int left, int top, int width, int height, int id);
     HWND ControlWindow(Control control) const { return controls_[static_cast<std::size_t>(control)]; }
+    const Box& DesignBox(Control control) const;
     void MoveWindowTo(float left, float top);
     void ClickFocusedButton();
     [[noreturn]] void ReportSystemError(HRESULT code) noexcept;
     void DecideOutput();
 
     HINSTANCE instance_;
+    const WindowDesign& design_;
     FormEvents* events_ = nullptr;
     HWND window_ = nullptr;
     std::array<HWND, kControlCount> controls_{};

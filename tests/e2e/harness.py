@@ -24,8 +24,8 @@ from pathlib import Path
 BUILD = Path(os.environ.get("PRUVOLT_BUILD", Path(__file__).resolve().parents[2] / "build" / "windows"))
 STATE = BUILD / "e2e"
 ARTIFACTS = STATE / "artifacts"
-PROGRAM = BUILD / "platform" / "win32" / "pruvolt.exe"
-DATABASE = BUILD / "platform" / "win32" / "testdb.mdb"
+PROGRAM = BUILD / "app" / "pruvolt.exe"
+DATABASE = BUILD / "app" / "testdb.mdb"
 DRIVER = BUILD / "tests" / "e2e" / "pvdriver.exe"
 STANDIN = BUILD / "tests" / "e2e" / "standin.exe"
 ADO_DOUBLE_DLL = BUILD / "tests" / "e2e" / "adodouble.dll"

@@ -71,7 +71,7 @@ class FakeFileSystem final : public FileSystemObject {
 
 FakePlatform::FakePlatform() {
     // As the window is designed: both buttons shown, the strip hidden, both timers stopped.
-    const auto place = [this](Control control, const layout::Box& box, bool shown) {
+    const auto place = [this](Control control, const Box& box, bool shown) {
         left[control] = static_cast<float>(box.left);
         width[control] = static_cast<float>(box.width);
         visible[control] = shown;

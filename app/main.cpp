@@ -1,10 +1,12 @@
-// The program's entry: prepares the process, then hands it to the main window, or, when it was
-// started with arguments, runs the switch they name without any window and ends with its code.
+// The program's entry, where its parts are put together: prepares the process, then hands it to the
+// main window made from the window's design, or, when it was started with arguments, runs the
+// switch they name without any window and ends with its code.
 #include <windows.h>
 #include <objbase.h>
 
 #include "modules/mdlCommandLine.h"
 #include "platform/win32/Win32Platform.h"
+#include "window/Layout.h"
 #include "window/frmStartup.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
@@ -14,7 +16,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // Never uninitialised: the program ends by ending the process.
     (void)::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
 
-    pruvolt::win32::Win32Platform platform(instance);
+    pruvolt::win32::Win32Platform platform(instance, pruvolt::layout::kWindowDesign);
     const auto arguments = platform.CommandLineArguments();
     if (!arguments.empty()) {
         ::ExitProcess(pruvolt::mdlCommandLine::RunSwitch(platform, arguments));

@@ -1,11 +1,10 @@
-// The platform's operations for runs with a switch: the command line, the lines for the script
-// that started the program, and waiting for the installer. None of them needs the window.
+// A run with a switch: its command line, and the lines it writes for the script that started it.
+// None of it needs the window.
 #include "platform/win32/Win32Platform.h"
 
 #include <stdlib.h>
 
-#include "platform/win32/Errors.h"
-#include "platform/win32/Processes.h"
+#include "platform/OutputChoice.h"
 
 namespace pruvolt::win32 {
 
@@ -21,30 +20,49 @@ std::vector<std::wstring> Win32Platform::CommandLineArguments() {
     return arguments;
 }
 
+namespace {
+
+StandardOutputKind KindOf(HANDLE handle) {
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+        return StandardOutputKind::Missing;
+    }
+    switch (::GetFileType(handle)) {
+    case FILE_TYPE_DISK:
+        return StandardOutputKind::Disk;
+    case FILE_TYPE_PIPE:
+        return StandardOutputKind::Pipe;
+    case FILE_TYPE_CHAR:
+        return StandardOutputKind::Character;
+    default:
+        return StandardOutputKind::Unknown;
+    }
+}
+
+}  // namespace
+
 void Win32Platform::DecideOutput() {
     if (output_ != Output::Undecided) {
         return;
     }
     output_ = Output::None;
-    // Redirected by the caller (a pipe of a deployment tool, a file): bytes, in UTF-8.
     const HANDLE standard = ::GetStdHandle(STD_OUTPUT_HANDLE);
-    if (standard != nullptr && standard != INVALID_HANDLE_VALUE) {
-        const DWORD type = ::GetFileType(standard);
-        if (type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE) {
-            standardOutput_ = standard;
-            output_ = Output::File;
-            return;
+    switch (ChooseOutput(KindOf(standard))) {
+    case OutputChoice::StandardOutput:
+        standardOutput_ = standard;
+        output_ = Output::File;
+        return;
+    case OutputChoice::ParentConsole:
+        // A GUI program gets no console of its own: it borrows the one it was started from.
+        if (::AttachConsole(ATTACH_PARENT_PROCESS)) {
+            const HANDLE console = ::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                 OPEN_EXISTING, 0, nullptr);
+            if (console != INVALID_HANDLE_VALUE) {
+                console_.Reset(console);
+                output_ = Output::Console;
+            }
         }
-    }
-    // A GUI program gets no console of its own: it borrows the one it was started from.
-    if (::AttachConsole(ATTACH_PARENT_PROCESS)) {
-        const HANDLE console = ::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
-                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                             OPEN_EXISTING, 0, nullptr);
-        if (console != INVALID_HANDLE_VALUE) {
-            console_.Reset(console);
-            output_ = Output::Console;
-        }
+        return;
     }
 }
 
@@ -71,18 +89,6 @@ void Win32Platform::WriteOutputLine(const std::wstring& line) {
         (void)::WriteFile(standardOutput_, utf8.data(), static_cast<DWORD>(utf8.size()), &written,
                           nullptr);
     }
-}
-
-std::uint32_t Win32Platform::RunAndWait(const std::wstring& applicationPath,
-                                        const std::wstring& commandLine, int windowStyle) {
-    const UniqueHandle process = StartProcess(applicationPath, commandLine, windowStyle);
-    // No window of ours needs its messages meanwhile: a run with a switch creates none.
-    DWORD exitCode = 0;
-    if (::WaitForSingleObject(process.Get(), INFINITE) != WAIT_OBJECT_0 ||
-        !::GetExitCodeProcess(process.Get(), &exitCode)) {
-        throw Win32Error(::GetLastError());
-    }
-    return exitCode;
 }
 
 }  // namespace pruvolt::win32

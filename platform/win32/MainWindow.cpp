@@ -1,0 +1,380 @@
+// The main window and its controls: how they are made from the design, the window procedure, and
+// the window's and the controls' operations (position, texts, visibility, timers, message boxes).
+#include "platform/win32/Win32Platform.h"
+
+#include "platform/win32/Errors.h"
+#include "platform/win32/JpegResource.h"
+#include "platform/win32/Label.h"
+#include "platform/win32/MessageLoop.h"
+#include "platform/win32/PictureBox.h"
+#include "platform/win32/resource.h"
+
+namespace pruvolt::win32 {
+
+namespace {
+
+constexpr wchar_t kMainClass[] = L"PruvoltMain";
+
+constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+
+// Button ids stay clear of IDOK and IDCANCEL, which the dialog manager sends for Enter and Escape.
+constexpr int kButtonIdBase = 100;
+
+constexpr float kTwipsPerPixelFloat = static_cast<float>(kTwipsPerPixel);
+
+std::size_t Index(Control control) {
+    return static_cast<std::size_t>(control);
+}
+
+// A resource image of ours; raises when it cannot be loaded.
+HANDLE LoadImageResource(HINSTANCE instance, int id, UINT type, int width, int height, UINT flags) {
+    const HANDLE image = ::LoadImageW(instance, MAKEINTRESOURCEW(id), type, width, height, flags);
+    if (image == nullptr) {
+        throw ErrorFromWin32(::GetLastError());
+    }
+    return image;
+}
+
+}  // namespace
+
+Win32Platform::Win32Platform(HINSTANCE instance, const WindowDesign& design)
+    : instance_(instance), design_(design) {
+    for (std::size_t i = 0; i < kControlCount; ++i) {
+        controlLeft_[i] = static_cast<float>(DesignBox(static_cast<Control>(i)).left);
+    }
+}
+
+const Box& Win32Platform::DesignBox(Control control) const {
+    switch (control) {
+    case Control::lblMessage:
+        return design_.lblMessage;
+    case Control::cmdInstall0:
+        return design_.cmdInstall0;
+    case Control::cmdInstall2:
+        return design_.cmdInstall2;
+    case Control::picProgress:
+        return design_.picProgress;
+    case Control::picProgressInner:
+        return design_.picProgressInner;
+    case Control::imgProgressFlash:
+        break;
+    }
+    return design_.imgProgressFlash;
+}
+
+// --- Making the window -----------------------------------------------------------------------
+
+void Win32Platform::LoadImages() {
+    logo_ = LoadJpegResource(instance_, IDR_LOGO);
+    if (!logo_) {
+        // Our own resource that does not decode: no half-built window with a blank box.
+        throw ErrorFromWin32(ERROR_INVALID_DATA);
+    }
+    const auto loadBitmap = [this](int id) {
+        return UniqueBitmap(static_cast<HBITMAP>(
+            LoadImageResource(instance_, id, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    };
+    progressFrame_ = loadBitmap(IDB_PROGRESS_FRAME);
+    progressFill_ = loadBitmap(IDB_PROGRESS_FILL);
+    progressFlash_ = loadBitmap(IDB_PROGRESS_FLASH);
+}
+
+HWND Win32Platform::CreateChild(const wchar_t* windowClass, const wchar_t* text, DWORD style,
+                                HWND parent, int left, int top, int width, int height, int id) {
+    const HWND child = ::CreateWindowExW(
+        0, windowClass, text, WS_CHILD | WS_CLIPSIBLINGS | style, left, top, width, height,
+        parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
+    if (child == nullptr) {
+        throw ErrorFromWin32(::GetLastError());
+    }
+    return child;
+}
+
+void Win32Platform::CreateMainWindow() {
+    const HICON bigIcon = static_cast<HICON>(
+        LoadImageResource(instance_, IDI_PROGRAM, IMAGE_ICON, ::GetSystemMetrics(SM_CXICON),
+                          ::GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
+    const HICON smallIcon = static_cast<HICON>(
+        LoadImageResource(instance_, IDI_PROGRAM, IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
+                          ::GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    background_ = static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH));
+
+    WNDCLASSEXW mainClass{};
+    mainClass.cbSize = sizeof(mainClass);
+    mainClass.lpfnWndProc = WindowProc;
+    mainClass.hInstance = instance_;
+    mainClass.hIcon = bigIcon;
+    mainClass.hIconSm = smallIcon;
+    mainClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    mainClass.hbrBackground = background_;
+    mainClass.lpszClassName = kMainClass;
+    if (::RegisterClassExW(&mainClass) == 0) {
+        throw ErrorFromWin32(::GetLastError());
+    }
+    RegisterPictureClass(instance_);
+    RegisterLabelClass(instance_);
+
+    RECT frame{0, 0, ToPixels(static_cast<float>(design_.clientWidth)),
+               ToPixels(static_cast<float>(design_.clientHeight))};
+    ::AdjustWindowRectEx(&frame, kMainStyle, FALSE, 0);
+    window_ = ::CreateWindowExW(0, kMainClass, design_.caption, kMainStyle, 0, 0,
+                                frame.right - frame.left, frame.bottom - frame.top, nullptr,
+                                nullptr, instance_, this);
+    if (window_ == nullptr) {
+        throw ErrorFromWin32(::GetLastError());
+    }
+
+    LoadImages();
+    const auto px = [](int twips) { return ToPixels(static_cast<float>(twips)); };
+    const auto create = [&](const wchar_t* windowClass, const wchar_t* text, DWORD style,
+                            HWND parent, const Box& box, int id) {
+        return CreateChild(windowClass, text, style, parent, px(box.left), px(box.top),
+                           px(box.width), px(box.height), id);
+    };
+
+    const HWND logo = create(kPictureClass, L"", WS_VISIBLE, window_, design_.imgLogo, 0);
+    SetPicture(logo, logo_.Get());
+    auto& c = controls_;
+    c[Index(Control::lblMessage)] =
+        create(kLabelClass, L"", WS_VISIBLE, window_, design_.lblMessage, 0);
+    c[Index(Control::cmdInstall0)] =
+        create(L"BUTTON", design_.installCaption, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, window_,
+               design_.cmdInstall0, kButtonIdBase + 0);
+    c[Index(Control::picProgress)] =
+        create(kPictureClass, L"", WS_CLIPCHILDREN, window_, design_.picProgress, 0);
+    c[Index(Control::picProgressInner)] =
+        create(kPictureClass, L"", WS_VISIBLE | WS_CLIPCHILDREN, c[Index(Control::picProgress)],
+               design_.picProgressInner, 0);
+    c[Index(Control::imgProgressFlash)] =
+        create(kPictureClass, L"", WS_VISIBLE, c[Index(Control::picProgressInner)],
+               design_.imgProgressFlash, 0);
+    c[Index(Control::cmdInstall2)] =
+        create(L"BUTTON", design_.exitCaption, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, window_,
+               design_.cmdInstall2, kButtonIdBase + 2);
+
+    SetPicture(c[Index(Control::picProgress)], progressFrame_.Get());
+    SetPicture(c[Index(Control::picProgressInner)], progressFill_.Get());
+    SetPicture(c[Index(Control::imgProgressFlash)], progressFlash_.Get());
+
+    // Z-order, top first, which is also the tab order: the logo over the label's top rows, the
+    // install button over the strip.
+    HWND after = HWND_TOP;
+    for (const HWND child : {logo, c[Index(Control::lblMessage)], c[Index(Control::cmdInstall0)],
+                             c[Index(Control::picProgress)], c[Index(Control::cmdInstall2)]}) {
+        ::SetWindowPos(child, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        after = child;
+    }
+
+    labelFont_.Reset(::CreateFontW(-MulDiv(design_.labelFontPoints, 96, 72), 0, 0, 0, FW_NORMAL,
+                                   FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                                   CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
+                                   design_.labelFontFace));
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
+        buttonFont_.Reset(::CreateFontIndirectW(&metrics.lfMessageFont));
+    }
+    ::SendMessageW(c[Index(Control::lblMessage)], WM_SETFONT,
+                   reinterpret_cast<WPARAM>(labelFont_.Get()), FALSE);
+    const HFONT buttonFont =
+        buttonFont_ ? buttonFont_.Get() : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
+    for (const Control button : {Control::cmdInstall0, Control::cmdInstall2}) {
+        ::SendMessageW(ControlWindow(button), WM_SETFONT, reinterpret_cast<WPARAM>(buttonFont),
+                       FALSE);
+    }
+    focus_ = c[Index(Control::cmdInstall0)];
+}
+
+LRESULT CALLBACK Win32Platform::WindowProc(HWND window, UINT message, WPARAM wParam,
+                                           LPARAM lParam) noexcept {
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        ::SetWindowLongPtrW(window, GWLP_USERDATA,
+                            reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<Win32Platform*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self == nullptr || self->window_ == nullptr) {
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+    try {
+        return self->HandleMessage(message, wParam, lParam);
+    } catch (...) {
+        self->ReportUnexpected(std::current_exception());
+    }
+}
+
+void Win32Platform::ClickFocusedButton() {
+    const HWND focus = ::GetFocus();
+    for (const Control button : {Control::cmdInstall0, Control::cmdInstall2}) {
+        if (focus == ControlWindow(button) && ::IsWindowVisible(focus)) {
+            ::SendMessageW(focus, BM_CLICK, 0, 0);
+        }
+    }
+}
+
+LRESULT Win32Platform::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND: {
+        const int id = LOWORD(wParam);
+        if (id == IDOK) {
+            // Enter: only the focused button acts; there is no default button.
+            ClickFocusedButton();
+        } else if (HIWORD(wParam) == BN_CLICKED &&
+                   (id == kButtonIdBase + 0 || id == kButtonIdBase + 2)) {
+            Deliver(*this, [&] { events_->cmdInstall_Click(static_cast<std::int16_t>(id - kButtonIdBase)); });
+        }
+        // IDCANCEL (Escape) does nothing.
+        return 0;
+    }
+    case WM_TIMER:
+        if (wParam == kTimerEvents) {
+            Deliver(*this, [&] { events_->tmrEvents_Timer(); });
+        } else if (wParam == kTimerEnd) {
+            Deliver(*this, [&] { events_->tmrEnd_Timer(); });
+        }
+        return 0;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            const HWND focus = ::GetFocus();
+            if (focus != nullptr && ::IsChild(window_, focus)) {
+                focus_ = focus;
+            }
+        } else if (focus_ != nullptr && ::IsWindowVisible(focus_)) {
+            ::SetFocus(focus_);
+        }
+        return 0;
+    case WM_CTLCOLORBTN:
+        return reinterpret_cast<LRESULT>(background_);
+    case WM_CLOSE:
+        // The close box ends the program; no handler of the logic runs. Under the report of an
+        // unexpected error it does nothing: that report ends the program itself.
+        if (!reporting_) {
+            EndProgram();
+        }
+        return 0;
+    case kCaughtMessage:
+        // Only as our own controls send it, from this thread: the pointer means nothing elsewhere.
+        // Under the report already open it is let go: that report ends the program, and a control
+        // that fails each time it paints would otherwise stack report upon report.
+        if (::InSendMessage() || reporting_) {
+            return 0;
+        }
+        ReportUnexpected(*reinterpret_cast<const std::exception_ptr*>(lParam));
+    default:
+        return ::DefWindowProcW(window_, message, wParam, lParam);
+    }
+}
+
+// --- Window ------------------------------------------------------------------------------
+
+float Win32Platform::ScreenWidth() {
+    return static_cast<float>(::GetSystemMetrics(SM_CXSCREEN)) * kTwipsPerPixelFloat;
+}
+
+float Win32Platform::ScreenHeight() {
+    return static_cast<float>(::GetSystemMetrics(SM_CYSCREEN)) * kTwipsPerPixelFloat;
+}
+
+float Win32Platform::WindowWidth() {
+    RECT rect;
+    ::GetWindowRect(window_, &rect);
+    return static_cast<float>(rect.right - rect.left) * kTwipsPerPixelFloat;
+}
+
+float Win32Platform::WindowHeight() {
+    RECT rect;
+    ::GetWindowRect(window_, &rect);
+    return static_cast<float>(rect.bottom - rect.top) * kTwipsPerPixelFloat;
+}
+
+void Win32Platform::MoveWindowTo(float left, float top) {
+    windowLeft_ = left;
+    windowTop_ = top;
+    ::SetWindowPos(window_, nullptr, ToPixels(left), ToPixels(top), 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Win32Platform::SetWindowLeft(float twips) {
+    MoveWindowTo(twips, windowTop_);
+}
+
+void Win32Platform::SetWindowTop(float twips) {
+    MoveWindowTo(windowLeft_, twips);
+}
+
+std::wstring Win32Platform::WindowCaption() {
+    const int length = ::GetWindowTextLengthW(window_);
+    std::wstring caption(static_cast<std::size_t>(length) + 1, L'\0');
+    caption.resize(static_cast<std::size_t>(::GetWindowTextW(window_, caption.data(), length + 1)));
+    return caption;
+}
+
+WindowHandle Win32Platform::GetWindowHandle() {
+    return reinterpret_cast<WindowHandle>(window_);
+}
+
+void Win32Platform::ShowWindow() {
+    ::ShowWindow(window_, SW_SHOW);
+    if (focus_ != nullptr && ::IsWindowVisible(focus_)) {
+        ::SetFocus(focus_);
+    }
+}
+
+// --- Controls ----------------------------------------------------------------------------
+
+void Win32Platform::SetLabelText(const std::wstring& text) {
+    ::SetWindowTextW(ControlWindow(Control::lblMessage), text.c_str());
+}
+
+void Win32Platform::SetVisible(Control control, bool visible) {
+    const HWND child = ControlWindow(control);
+    if (!visible && ::GetFocus() == child) {
+        // The focus moves on to the next button that can take it, as it would in a dialog.
+        HWND next = ::GetNextDlgTabItem(window_, child, FALSE);
+        if (next == child) {
+            next = nullptr;
+        }
+        ::SetFocus(next != nullptr ? next : window_);
+        focus_ = next;
+    }
+    ::ShowWindow(child, visible ? SW_SHOWNA : SW_HIDE);
+}
+
+float Win32Platform::ControlLeft(Control control) {
+    return controlLeft_[Index(control)];
+}
+
+void Win32Platform::SetControlLeft(Control control, float twips) {
+    controlLeft_[Index(control)] = twips;
+    const int top = ToPixels(static_cast<float>(DesignBox(control).top));
+    ::SetWindowPos(ControlWindow(control), nullptr, ToPixels(twips), top, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+float Win32Platform::ControlWidth(Control control) {
+    RECT rect;
+    ::GetWindowRect(ControlWindow(control), &rect);
+    return static_cast<float>(rect.right - rect.left) * kTwipsPerPixelFloat;
+}
+
+void Win32Platform::SetTimerEnabled(Timer timer, bool enabled) {
+    const UINT_PTR id = timer == Timer::tmrEvents ? kTimerEvents : kTimerEnd;
+    if (enabled) {
+        // SetTimer on a running timer starts its interval afresh.
+        if (::SetTimer(window_, id,
+                       timer == Timer::tmrEvents ? design_.tmrEventsInterval
+                                                 : design_.tmrEndInterval,
+                       nullptr) == 0) {
+            throw ErrorFromWin32(::GetLastError());
+        }
+    } else {
+        ::KillTimer(window_, id);
+    }
+}
+
+void Win32Platform::ShowMessageBox(const std::wstring& prompt, std::uint32_t buttons,
+                               const std::wstring& title) {
+    ::MessageBoxW(window_, prompt.c_str(), title.c_str(), buttons);
+}
+
+}  // namespace pruvolt::win32

@@ -1,0 +1,64 @@
+// The picture box's painting.
+#include "platform/win32/PictureBox.h"
+
+#include "platform/win32/Errors.h"
+#include "platform/win32/Handles.h"
+
+namespace pruvolt::win32 {
+
+namespace {
+
+// The bitmap travels in GWLP_USERDATA.
+void Paint(HWND window) {
+    const PaintScope paint(window);
+    const auto bitmap = reinterpret_cast<HBITMAP>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (bitmap == nullptr) {
+        return;
+    }
+    BITMAP info{};
+    ::GetObjectW(bitmap, sizeof(info), &info);
+    const UniqueMemoryDc memory(::CreateCompatibleDC(paint.Dc()));
+    if (!memory) {
+        return;  // nothing to draw with; the box keeps its background
+    }
+    const ScopedSelectObject select(memory.Get(), bitmap);
+    ::BitBlt(paint.Dc(), 0, 0, info.bmWidth, info.bmHeight, memory.Get(), 0, 0, SRCCOPY);
+}
+
+LRESULT CALLBACK PictureProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    try {
+        switch (message) {
+        case WM_PAINT:
+            Paint(window);
+            return 0;
+        case WM_NCHITTEST:
+            return HTTRANSPARENT;
+        default:
+            return ::DefWindowProcW(window, message, wParam, lParam);
+        }
+    } catch (...) {
+        ForwardCaught(window);
+        return 0;
+    }
+}
+
+}  // namespace
+
+void RegisterPictureClass(HINSTANCE instance) {
+    WNDCLASSEXW pictureClass{};
+    pictureClass.cbSize = sizeof(pictureClass);
+    pictureClass.lpfnWndProc = PictureProc;
+    pictureClass.hInstance = instance;
+    pictureClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    pictureClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    pictureClass.lpszClassName = kPictureClass;
+    if (::RegisterClassExW(&pictureClass) == 0) {
+        throw ErrorFromWin32(::GetLastError());
+    }
+}
+
+void SetPicture(HWND pictureBox, HBITMAP bitmap) {
+    ::SetWindowLongPtrW(pictureBox, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(bitmap));
+}
+
+}  // namespace pruvolt::win32

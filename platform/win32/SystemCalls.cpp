@@ -1,0 +1,109 @@
+// The platform's calls into the system that need no window: the instance lock, the program's and
+// the temporary folder, the environment, the version and WOW64 questions, and copying a file.
+#include "platform/win32/Win32Platform.h"
+
+#include "platform/Paths.h"
+#include "platform/win32/Errors.h"
+
+namespace pruvolt::win32 {
+
+namespace {
+
+// Names this program's copies in the session.
+constexpr wchar_t kInstanceMutexName[] = L"Local\\Pruvolt.Instance.6f1d2c84-3b7e-4a59-9e0d-5c2a71b8e413";
+
+}  // namespace
+
+bool Win32Platform::PreviousInstanceRunning() {
+    // Held, not released, until the process ends.
+    instanceMutex_.Reset(::CreateMutexW(nullptr, FALSE, kInstanceMutexName));
+    return ::GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+std::wstring Win32Platform::ProgramFolder() {
+    std::wstring path(MAX_PATH, L'\0');
+    while (true) {
+        const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) {
+            throw ErrorFromWin32(::GetLastError());
+        }
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    return FolderOfPath(path);
+}
+
+std::wstring Win32Platform::TempFolder() {
+    std::wstring path(MAX_PATH + 1, L'\0');
+    while (true) {
+        const DWORD length = ::GetTempPathW(static_cast<DWORD>(path.size()), path.data());
+        if (length == 0) {
+            throw ErrorFromWin32(::GetLastError());
+        }
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(length + 1);
+    }
+    return WithoutTrailingSeparator(path);
+}
+
+std::wstring Win32Platform::EnvironmentVariable(const std::wstring& name) {
+    std::wstring value(256, L'\0');
+    while (true) {
+        const DWORD length = ::GetEnvironmentVariableW(name.c_str(), value.data(),
+                                                       static_cast<DWORD>(value.size()));
+        if (length == 0) {
+            return {};
+        }
+        if (length < value.size()) {
+            value.resize(length);
+            return value;
+        }
+        value.resize(length);
+    }
+}
+
+void Win32Platform::CopyFileTo(const std::wstring& source, const std::wstring& destination) {
+    if (!::CopyFileW(source.c_str(), destination.c_str(), FALSE)) {
+        throw ErrorFromWin32(::GetLastError());
+    }
+}
+
+bool Win32Platform::GetVersionExA(OsVersionInfoA& info) {
+    static_assert(sizeof(OsVersionInfoA) == sizeof(OSVERSIONINFOA));
+#ifdef _MSC_VER
+#pragma warning(suppress : 4996)  // deprecated; the program wants exactly what it reports
+#endif
+    return ::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&info)) != FALSE;
+}
+
+ModuleHandle Win32Platform::GetModuleHandleA(const char* moduleName) {
+    return reinterpret_cast<ModuleHandle>(::GetModuleHandleA(moduleName));
+}
+
+ProcAddress Win32Platform::GetProcAddress(ModuleHandle module, const char* procName) {
+    return reinterpret_cast<ProcAddress>(
+        ::GetProcAddress(reinterpret_cast<HMODULE>(module), procName));
+}
+
+ProcessHandle Win32Platform::GetCurrentProcess() {
+    return reinterpret_cast<ProcessHandle>(::GetCurrentProcess());
+}
+
+bool Win32Platform::IsWow64Process(ProcAddress function, ProcessHandle process,
+                                   std::int32_t& wow64Flag) {
+    using IsWow64ProcessFunction = BOOL(WINAPI*)(HANDLE, BOOL*);
+    static_assert(sizeof(BOOL) == sizeof(std::int32_t));
+    BOOL flag = wow64Flag;
+    const BOOL result = reinterpret_cast<IsWow64ProcessFunction>(function)(
+        reinterpret_cast<HANDLE>(process), &flag);
+    wow64Flag = flag;
+    return result != FALSE;
+}
+
+}  // namespace pruvolt::win32
