@@ -1,8 +1,10 @@
 // The switches /check and /repair, and the usage for anything else.
 #include "modules/mdlCommandLine.h"
 
+#include <new>
 #include <optional>
 
+#include "modules/ExitCodes.h"
 #include "modules/mdlCommon.h"
 #include "platform/DecimalText.h"
 #include "texts/Texts.h"
@@ -15,11 +17,9 @@ using mdlCommon::kMessageBoxButtons;
 using mdlCommon::kWindowStyleNormalFocus;
 // HRESULT_FROM_WIN32(ERROR_ELEVATION_REQUIRED), as the platform raises it.
 constexpr std::int32_t kElevationRequiredError = static_cast<std::int32_t>(0x800702E4);
-
-// The error number as an exit code: a negative HRESULT keeps its 32 bits.
-std::uint32_t ExitCode(std::int32_t number) {
-    return static_cast<std::uint32_t>(number);
-}
+// E_OUTOFMEMORY and E_UNEXPECTED, for what escapes a run without a number of its own.
+constexpr std::int32_t kOutOfMemoryError = static_cast<std::int32_t>(0x8007000E);
+constexpr std::int32_t kUnexpectedError = static_cast<std::int32_t>(0x8000FFFF);
 
 // One line for each line of the text; the label's empty lines (its layout) are left out.
 void WriteLines(Platform& platform, const std::wstring& text) {
@@ -47,63 +47,88 @@ std::optional<PlatformError> Probe(Platform& platform) {
 
 std::uint32_t Check(Platform& platform) {
     const auto failure = Probe(platform);
-    return failure ? ExitCode(failure->number) : 0;
+    return failure ? exitcodes::ForError(failure->number) : exitcodes::kSuccess;
 }
 
 std::uint32_t Repair(Platform& platform) {
     using namespace mdlCommon;
-    // The window's lock: never two installers, nor an installer under an open window.
+    // The window's lock, machine-wide: never two installers, nor an installer under an open
+    // window in any session. The tools that run us retry on this code.
     if (platform.PreviousInstanceRunning()) {
         WriteLines(platform, texts::kAlreadyRunning);
-        return kExitAlreadyRunning;
+        return exitcodes::kBusy;
     }
     if (!Probe(platform)) {
-        return 0;
+        return exitcodes::kSuccess;
     }
 
+    // A folder of this run's own, which nobody but SYSTEM, the Administrators and this account
+    // can write: a file that anybody else made, or left in the shared temporary folder, is never
+    // started. The copy goes first, then the folder, when the run ends.
+    std::unique_ptr<PrivateFolder> folder;
+    std::unique_ptr<HeldCopy> staged;
     try {
-        if (!StageInstaller(platform)) {
+        folder = platform.CreatePrivateFolder();
+        staged = StageInstaller(platform, folder->Path());
+        if (!staged) {
             WriteLines(platform, texts::kInstallerMissing + strSetupSource);
-            return kExitFileNotFound;
+            return exitcodes::kFileNotFound;
         }
     } catch (const PlatformError& error) {
         WriteLines(platform, FailureText(error));
-        return ExitCode(error.number);
+        return exitcodes::ForError(error.number);
     }
     WriteLines(platform, texts::kStagedBefore + strSetupSource + texts::kStagedMiddle + strSetupFile);
 
-    // Quoted, as the window launches it: a TMP path with blanks stays one word.
-    const std::wstring commandLine = L"\"" + strSetupFile + L"\" /quiet";
+    // Quoted, as the window launches it: a TMP path with blanks stays one word. /norestart: the
+    // installer must not restart the PC in the middle of a deployment; it says so by its code.
+    const std::wstring commandLine = L"\"" + strSetupFile + L"\" /quiet /norestart";
     WriteLines(platform, texts::kLaunching + commandLine);
-    std::uint32_t installerExit = 0;
+    RunResult installer{};
     try {
-        installerExit = platform.RunAndWait(strSetupFile, commandLine, kWindowStyleNormalFocus);
+        staged->Verify(strSetupSource);
+        installer = platform.RunAndWait(strSetupFile, commandLine, kWindowStyleNormalFocus,
+                                        kInstallerLimitMinutes * 60u * 1000u);
     } catch (const PlatformError& error) {
         if (error.number == kElevationRequiredError) {
             // Nobody is there to answer the prompt: the deployment tool must run us elevated.
             WriteLines(platform, texts::kElevationRequired);
-            return kExitElevationRequired;
+            return exitcodes::kElevationRequired;
         }
         WriteLines(platform, FailureText(error));
-        return ExitCode(error.number);
+        return exitcodes::ForError(error.number);
     }
-    WriteLines(platform, texts::kInstallerEnded + DecimalText(installerExit));
+    if (installer.outlivedLimit) {
+        WriteLines(platform, texts::kInstallerOutlivedBefore + DecimalText(kInstallerLimitMinutes) +
+                                 texts::kInstallerOutlivedAfter);
+        return exitcodes::kTimeout;
+    }
+    WriteLines(platform, texts::kInstallerEnded + DecimalText(installer.exitCode));
 
     const auto failure = Probe(platform);
-    if (!failure) {
-        return 0;
+    // A restart that the installer needs, or has begun, is the deployment tool's to schedule or
+    // to wait for, whatever the probe says before it.
+    if (installer.exitCode == exitcodes::kRestartRequired ||
+        installer.exitCode == exitcodes::kRestartStarted) {
+        WriteLines(platform, texts::kRestartNeeded);
+        return installer.exitCode;
     }
-    return installerExit != 0 ? installerExit : ExitCode(failure->number);
+    if (!failure) {
+        return exitcodes::kSuccess;
+    }
+    return installer.exitCode != 0 ? installer.exitCode : exitcodes::ForError(failure->number);
 }
 
 std::uint32_t Usage(Platform& platform) {
     if (platform.HasOutput()) {
         WriteLines(platform, texts::kUsage);
-    } else {
+    } else if (platform.InteractiveSession()) {
         // There is no window: the caption it would have.
         platform.ShowMessageBox(texts::kUsage, kMessageBoxButtons, texts::kCaption);
     }
-    return kExitInvalidParameter;
+    // Else nobody could see the usage: a box in a service's session would only block the tool that
+    // started us until its own time-out.
+    return exitcodes::kInvalidParameter;
 }
 
 bool IsSwitch(const std::wstring& argument, const wchar_t* name) {
@@ -118,6 +143,29 @@ bool IsSwitch(const std::wstring& argument, const wchar_t* name) {
     return i == argument.size();
 }
 
+std::uint32_t RunChosen(Platform& platform, const std::vector<std::wstring>& arguments) {
+    switch (ReadSwitch(arguments)) {
+    case Switch::Check:
+        return Check(platform);
+    case Switch::Repair:
+        return Repair(platform);
+    case Switch::Usage:
+        break;
+    }
+    return Usage(platform);
+}
+
+// What escaped a run: its line, as the window's report of an unexpected error words it.
+std::uint32_t ReportEscaped(Platform& platform, std::int32_t number, const std::wstring& description) {
+    try {
+        WriteLines(platform, texts::kUnexpectedErrorOpen + DecimalText(number) +
+                                 texts::kUnexpectedErrorClose + description);
+    } catch (...) {
+        // Out of memory or no way to write: the exit code still tells.
+    }
+    return exitcodes::ForError(number);
+}
+
 }  // namespace
 
 Switch ReadSwitch(const std::vector<std::wstring>& arguments) {
@@ -129,15 +177,15 @@ Switch ReadSwitch(const std::vector<std::wstring>& arguments) {
 }
 
 std::uint32_t RunSwitch(Platform& platform, const std::vector<std::wstring>& arguments) {
-    switch (ReadSwitch(arguments)) {
-    case Switch::Check:
-        return Check(platform);
-    case Switch::Repair:
-        return Repair(platform);
-    case Switch::Usage:
-        break;
+    try {
+        return RunChosen(platform, arguments);
+    } catch (const PlatformError& error) {
+        return ReportEscaped(platform, error.number, error.description);
+    } catch (const std::bad_alloc&) {
+        return ReportEscaped(platform, kOutOfMemoryError, L"");
+    } catch (...) {
+        return ReportEscaped(platform, kUnexpectedError, L"");
     }
-    return Usage(platform);
 }
 
 }  // namespace pruvolt::mdlCommandLine

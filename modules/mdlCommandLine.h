@@ -13,17 +13,18 @@ namespace pruvolt::mdlCommandLine {
 
 enum class Switch { Check, Repair, Usage };
 
-// Exit codes other than the probe's error numbers: Windows' own codes for the same conditions.
-inline constexpr std::uint32_t kExitFileNotFound = 2;          // ERROR_FILE_NOT_FOUND
-inline constexpr std::uint32_t kExitInvalidParameter = 87;     // ERROR_INVALID_PARAMETER
-inline constexpr std::uint32_t kExitAlreadyRunning = 183;      // ERROR_ALREADY_EXISTS
-inline constexpr std::uint32_t kExitElevationRequired = 740;   // ERROR_ELEVATION_REQUIRED
+// How long /repair waits for the installer and everything it starts: well past the minutes an
+// installation of the engine takes, and under the hour that deployment tools give an installation
+// by default (Intune's Win32 apps: 60 minutes), so that the tool reads our line, not its own
+// time-out.
+inline constexpr std::uint32_t kInstallerLimitMinutes = 30;
 
 // "/check" or "-check", "/repair" or "-repair", in any case, as the only argument; anything else
 // asks for the usage.
 Switch ReadSwitch(const std::vector<std::wstring>& arguments);
 
-// Runs what the arguments (at least one) ask for and returns the process's exit code.
+// Runs what the arguments (at least one) ask for and returns the process's exit code (ExitCodes.h).
+// An error that escapes the run is written as a line and ends it with a failure's code.
 std::uint32_t RunSwitch(Platform& platform, const std::vector<std::wstring>& arguments);
 
 }  // namespace pruvolt::mdlCommandLine

@@ -44,20 +44,20 @@ std::unique_ptr<AdoRecordset> OpenTestRecordset(Platform& platform) {
     return recordset;
 }
 
-bool StageInstaller(Platform& platform) {
-    strTempFolder = platform.EnvironmentVariable(L"TMP");
-    if (strTempFolder.empty()) {
-        // Without it the staged path would be the bare name part: the root of the current drive.
-        strTempFolder = platform.TempFolder();
-    }
+std::wstring TempStagingFolder(Platform& platform) {
+    std::wstring folder = platform.EnvironmentVariable(L"TMP");
+    return folder.empty() ? platform.TempFolder() : folder;
+}
+
+std::unique_ptr<HeldCopy> StageInstaller(Platform& platform, const std::wstring& folder) {
+    strTempFolder = folder;
     const std::wstring namePart = Is64BitWindows(platform) ? L"\\ade64.exe" : L"\\ade.exe";
     strSetupSource = platform.ProgramFolder() + namePart;
     strSetupFile = strTempFolder + namePart;
     if (!FileExist(platform, strSetupSource)) {
-        return false;
+        return nullptr;
     }
-    platform.CopyFileTo(strSetupSource, strSetupFile);
-    return true;
+    return platform.CopyAndHold(strSetupSource, strSetupFile);
 }
 
 std::wstring FailureText(const PlatformError& error) {

@@ -16,7 +16,7 @@ inline constexpr int kWindowStyleNormalFocus = 1;
 
 // Empty at start; each is written once and read later.
 inline std::wstring strConnection;   // the probe's connection string
-inline std::wstring strTempFolder;   // the staging folder: TMP, else the system's temporary folder
+inline std::wstring strTempFolder;   // the staging folder
 inline std::wstring strSetupSource;  // the installer beside the program
 inline std::wstring strSetupFile;    // the staged installer, the one that is launched
 
@@ -36,11 +36,15 @@ void SetConnectionString(Platform& platform);
 // the driver's error when the database cannot be opened.
 std::unique_ptr<AdoRecordset> OpenTestRecordset(Platform& platform);
 
-// Sets strTempFolder, strSetupSource and strSetupFile for the installer that matches this Windows
-// and copies it into the TMP folder (without TMP, the system's folder for temporary files). False,
-// with nothing copied, when the installer is not beside the program; raises when the copy or the
-// file-existence test fails.
-bool StageInstaller(Platform& platform);
+// The window's staging folder: TMP, else the system's folder for temporary files (without it the
+// staged path would be the bare name part, at the root of the current drive).
+std::wstring TempStagingFolder(Platform& platform);
+
+// Sets strTempFolder to `folder`, and strSetupSource and strSetupFile for the installer that
+// matches this Windows, then copies it there as a new file and holds it until the copy goes.
+// Empty, with nothing copied, when the installer is not beside the program; raises when the copy
+// or the file-existence test fails.
+std::unique_ptr<HeldCopy> StageInstaller(Platform& platform, const std::wstring& folder);
 
 // The failure text for an error: number in signed decimal, then the description.
 std::wstring FailureText(const PlatformError& error);

@@ -58,18 +58,46 @@ public:
     virtual bool FileExists(const std::wstring& path) = 0;
 };
 
+// A copy of a file that this run made, held open until its owner goes: others may read it, but
+// nobody can write, rename or delete it meanwhile.
+class HeldCopy {
+public:
+    virtual ~HeldCopy() = default;
+    // Raises unless the file at the copy's path is still this run's copy (not another file renamed
+    // over it by something outside the system's sharing rules) and holds, byte for byte, what
+    // `source` holds now.
+    virtual void Verify(const std::wstring& source) = 0;
+};
+
+// A folder made for this run alone: it did not exist before, and only SYSTEM, the Administrators
+// and the running account may use it. Removed, with the files in it, when its owner goes.
+class PrivateFolder {
+public:
+    virtual ~PrivateFolder() = default;
+    // Its full path, without a trailing "\".
+    virtual const std::wstring& Path() const = 0;
+};
+
+// How a program run to its end by RunAndWait ended.
+struct RunResult {
+    std::uint32_t exitCode;  // of the program started; 0 when it outlived the limit
+    bool outlivedLimit;      // it, or a process it started, still ran when the limit passed
+};
+
 class Platform {
 public:
     virtual ~Platform() = default;
 
     // --- Process ---------------------------------------------------------------------------
 
-    // True when another copy of this program runs. The first copy to ask owns a named kernel
-    // object for the rest of its run.
+    // True when another copy of this program runs, in any session of this PC, or its lock exists
+    // and cannot be opened (another account made it). The first copy to ask owns a machine-wide
+    // kernel object for the rest of its run.
     virtual bool PreviousInstanceRunning() = 0;
 
-    // Ends the process at once. No handler, destructor or clean-up runs after it.
-    [[noreturn]] virtual void EndProgram() = 0;
+    // Ends the process at once with the exit code given. No handler, destructor or clean-up runs
+    // after it.
+    [[noreturn]] virtual void EndProgram(std::uint32_t exitCode = 0) = 0;
 
     // The executable's folder; ends in "\" only at a drive root.
     virtual std::wstring ProgramFolder() = 0;
@@ -126,8 +154,16 @@ public:
     virtual std::unique_ptr<AdoRecordset> CreateRecordset(const std::wstring& progId) = 0;
     virtual std::unique_ptr<FileSystemObject> CreateFileSystemObject() = 0;
 
-    // Copies a file, overwriting the destination; raises on failure.
-    virtual void CopyFileTo(const std::wstring& source, const std::wstring& destination) = 0;
+    // Copies `source` to `destination` as a new file of this run and holds it (HeldCopy). A file
+    // already at the destination is removed first, so that nothing of it survives (its owner, its
+    // rights); raises when it cannot be, or when the copy fails, leaving no partial copy behind.
+    virtual std::unique_ptr<HeldCopy> CopyAndHold(const std::wstring& source,
+                                                  const std::wstring& destination) = 0;
+
+    // Makes a PrivateFolder in the system's folder for temporary files: for SYSTEM the one that
+    // only SYSTEM and the Administrators may enter, where Windows has one (GetTempPath2W); else
+    // GetTempPathW's. Raises when none can be made.
+    virtual std::unique_ptr<PrivateFolder> CreatePrivateFolder() = 0;
 
     // --- Windows calls the logic makes itself ------------------------------------------------
 
@@ -160,20 +196,28 @@ public:
     // The arguments after the program's name, split by Windows' rules for a command line.
     virtual std::vector<std::wstring> CommandLineArguments() = 0;
 
-    // True when WriteOutputLine's lines reach someone: standard output is a pipe or a file, or the
-    // parent process has a console. Decided on the first call of either, and kept for the run.
+    // True when WriteOutputLine's lines reach someone (see there). Decided on the first call of
+    // either, and kept for the run.
     virtual bool HasOutput() = 0;
 
-    // Writes one line and a line break: UTF-8 to standard output when that is a pipe or a file,
-    // else UTF-16 to the parent process's console (attached for the rest of the run), so that
-    // every character survives any code page; nowhere when there is neither. Runs no handler.
+    // True when a person can see this process's windows: its window station is the interactive
+    // one (not a service's, as in session 0).
+    virtual bool InteractiveSession() = 0;
+
+    // Writes one line and a line break: UTF-8 to standard output when that is a pipe or a file;
+    // nowhere when it was redirected elsewhere (NUL); UTF-16 to the console when standard output
+    // is one or, without any standard output, to the parent process's console (attached for the
+    // rest of the run), so that every character survives any code page; else nowhere. Runs no
+    // handler.
     virtual void WriteOutputLine(const std::wstring& line) = 0;
 
-    // Starts a program as LaunchCommandLine does, then blocks until it has ended and returns its
-    // exit code. Raises when the program cannot be started; for one that must run elevated the
-    // error is HRESULT_FROM_WIN32(ERROR_ELEVATION_REQUIRED). Runs no handler while it waits.
-    virtual std::uint32_t RunAndWait(const std::wstring& applicationPath,
-                                     const std::wstring& commandLine, int windowStyle) = 0;
+    // Starts a program as LaunchCommandLine does, in a job of its own, then blocks until it and
+    // every process it started have ended, or `limitMs` has passed (those still running are left
+    // to run). Raises when the program cannot be started; for one that must run elevated the error
+    // is HRESULT_FROM_WIN32(ERROR_ELEVATION_REQUIRED). Runs no handler while it waits.
+    virtual RunResult RunAndWait(const std::wstring& applicationPath,
+                                 const std::wstring& commandLine, int windowStyle,
+                                 std::uint32_t limitMs) = 0;
 };
 
 }  // namespace pruvolt

@@ -35,7 +35,7 @@ inline constexpr wchar_t kUnexpectedErrorClose[] = L")\r\n\r\n";
 inline constexpr wchar_t kUsage[] =
     L"用法：pruvolt.exe [/check | /repair]\r\n"
     L"  /check   只測試資料庫連線，不開啟視窗；結束代碼 0 表示連線正常，否則為錯誤代碼\r\n"
-    L"  /repair  測試連線；失敗時以 /quiet 安裝資料庫驅動程式，等候安裝結束後再測試一次\r\n"
+    L"  /repair  測試連線；失敗時以 /quiet /norestart 安裝資料庫驅動程式，等候安裝結束後再測試一次\r\n"
     L"不加參數時開啟程式視窗。";
 inline constexpr wchar_t kAlreadyRunning[] = L"另一個 Pruvolt 正在執行 (視窗或 /repair)，本次不修復";
 // kInstallerMissing, then the installer's path beside the program.
@@ -47,7 +47,13 @@ inline constexpr wchar_t kStagedMiddle[] = L" 複製到 ";
 inline constexpr wchar_t kLaunching[] = L"啟動安裝程式並等候結束：";
 inline constexpr wchar_t kElevationRequired[] =
     L"安裝程式需要系統管理員權限，無人值守執行無法回應權限提示：請以系統管理員身分執行 /repair";
+// Why a staged copy of the installer was not started.
+inline constexpr wchar_t kStagedCopyChanged[] = L"複製的安裝程式在啟動前已被更動，為安全起見不予啟動";
 // Followed by the installer's exit code.
 inline constexpr wchar_t kInstallerEnded[] = L"安裝程式已結束，結束代碼 ";
+// kInstallerOutlivedBefore, the limit in minutes, kInstallerOutlivedAfter.
+inline constexpr wchar_t kInstallerOutlivedBefore[] = L"安裝程式執行超過 ";
+inline constexpr wchar_t kInstallerOutlivedAfter[] = L" 分鐘仍未結束，不再等候 (安裝程式仍在執行)";
+inline constexpr wchar_t kRestartNeeded[] = L"安裝程式要求重新開機，重新開機後安裝才會完成";
 
 }  // namespace pruvolt::texts

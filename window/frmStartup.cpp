@@ -2,6 +2,7 @@
 // happens; any other error propagates to the window system's default report, which ends the program.
 #include "window/frmStartup.h"
 
+#include "modules/ExitCodes.h"
 #include "modules/mdlCommon.h"
 #include "texts/Texts.h"
 
@@ -55,7 +56,9 @@ void frmStartup::Form_Load() {
     try {
         platform_.SetVisible(Control::cmdInstall0, true);
         platform_.SetVisible(Control::cmdInstall2, true);
-        (void)mdlCommon::StageInstaller(platform_);
+        stagedSetup_ =
+            mdlCommon::StageInstaller(platform_, mdlCommon::TempStagingFolder(platform_));
+        setupSourceMissing_ = !stagedSetup_;
     } catch (const PlatformError& error) {
         ReportFailure(error);
     }
@@ -71,6 +74,12 @@ void frmStartup::cmdInstall_Click(std::int16_t Index) {
 
 void frmStartup::StartInstallProcess() {
     using mdlCommon::strSetupFile;
+    // A second click, queued behind the first and delivered while this one processes events,
+    // would start a second installer: one install click is all there is.
+    if (installStarted_) {
+        return;
+    }
+    installStarted_ = true;
     platform_.SetVisible(Control::cmdInstall0, false);
     platform_.SetVisible(Control::cmdInstall2, false);
     platform_.SetVisible(Control::picProgress, true);
@@ -79,14 +88,20 @@ void frmStartup::StartInstallProcess() {
     platform_.SetWindowLeft(0.0f);
     platform_.SetWindowTop(0.0f);
 
-    if (!mdlCommon::FileExist(platform_, strSetupFile)) {
+    // Only the copy that this run made and holds is started: a file that an earlier run left at
+    // the staged path, or that anybody else put there, never is.
+    if (!mdlCommon::FileExist(platform_, strSetupFile) || !stagedSetup_) {
         platform_.SetVisible(Control::picProgress, false);
         platform_.SetTimerEnabled(Timer::tmrEvents, false);
         CentreWindow();
         platform_.ProcessPendingEvents();
-        platform_.ShowMessageBox(texts::kNotFoundBefore + strSetupFile + texts::kNotFoundAfter,
-                             kMessageBoxButtons, platform_.WindowCaption());
-        platform_.EndProgram();
+        // Named where the user can act on it: the installer beside the program when that was
+        // missing, else the staged copy.
+        const std::wstring& missing =
+            setupSourceMissing_ ? mdlCommon::strSetupSource : strSetupFile;
+        platform_.ShowMessageBox(texts::kNotFoundBefore + missing + texts::kNotFoundAfter,
+                                 kMessageBoxButtons, platform_.WindowCaption());
+        platform_.EndProgram(exitcodes::kFileNotFound);
     }
 
     // Moved out of sight, not hidden: the window stays shown with its strip.
@@ -94,6 +109,14 @@ void frmStartup::StartInstallProcess() {
     platform_.ProcessPendingEvents();
     platform_.SetTimerEnabled(Timer::tmrEnd, true);
 
+    // The copy was held from the moment it was made; a file that no longer matches the installer
+    // beside the program is not started.
+    try {
+        stagedSetup_->Verify(mdlCommon::strSetupSource);
+    } catch (const PlatformError&) {
+        ReportLaunchFailed();
+        return;
+    }
     // Launched by its exact path, and quoted on the command line: a TMP path with blanks must not
     // make Windows try the path's prefixes as programs first.
     try {
@@ -108,8 +131,13 @@ void frmStartup::StartInstallProcess() {
         return;
     } catch (const PlatformError&) {
     }
+    ReportLaunchFailed();
+}
+
+void frmStartup::ReportLaunchFailed() {
+    platform_.SetTimerEnabled(Timer::tmrEnd, false);
     platform_.ShowMessageBox(texts::kLaunchFailed, kMessageBoxButtons, platform_.WindowCaption());
-    platform_.EndProgram();
+    platform_.EndProgram(exitcodes::kFailure);
 }
 
 void frmStartup::tmrEnd_Timer() {

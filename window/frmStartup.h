@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/FormEvents.h"
@@ -25,6 +26,9 @@ private:
     // Centres the window on the screen; a window larger than the screen gets a negative position.
     void CentreWindow();
     void ReportFailure(const PlatformError& error);
+    // The launch-failed message, then the end. The end timer stops first: the message stays until
+    // it is dismissed, however long that takes.
+    void ReportLaunchFailed();
 
     // Sets a flag for the length of a scope, and clears it on every way out.
     class ScopedFlag {
@@ -39,6 +43,11 @@ private:
     };
 
     Platform& platform_;
+    // The installer's copy that this run staged, held until the program ends; empty when nothing
+    // was copied (setupSourceMissing_ tells whether the installer beside the program was missing).
+    std::unique_ptr<HeldCopy> stagedSetup_;
+    bool setupSourceMissing_ = false;
+    bool installStarted_ = false;  // an install click is being, or has been, handled
     bool inTick_ = false;  // a tick of tmrEvents is being handled
     // Ticks of the animation, 0 to 99; lives for the whole run and survives the timer's stops.
     int intDotCounter = 0;

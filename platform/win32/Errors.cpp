@@ -3,8 +3,6 @@
 
 #include <oleauto.h>
 
-#include <exception>
-
 #include "platform/ErrorNumbers.h"
 #include "platform/win32/Handles.h"
 
@@ -45,14 +43,6 @@ void ThrowIfFailed(HRESULT hr) {
     if (FAILED(hr)) {
         throw ErrorFromHresult(hr);
     }
-}
-
-void ForwardCaught(HWND control) noexcept {
-    std::exception_ptr caught = std::current_exception();
-    ::SendMessageW(::GetAncestor(control, GA_ROOT), kCaughtMessage, 0,
-                   reinterpret_cast<LPARAM>(&caught));
-    // Reached only when no main window took it (it does not exist yet, or is being destroyed).
-    ::ExitProcess(1);
 }
 
 }  // namespace pruvolt::win32

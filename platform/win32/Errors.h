@@ -22,12 +22,4 @@ PlatformError ErrorFromWin32(DWORD code);
 // Throws ErrorFromHresult(hr) when hr reports failure.
 void ThrowIfFailed(HRESULT hr);
 
-// Sent to the main window with a std::exception_ptr* in lParam: what a control's window procedure
-// caught, for the report of a failure that no handler expected.
-inline constexpr UINT kCaughtMessage = WM_APP + 1;
-
-// For a control's window procedure, inside its catch block: hands what was caught to the main
-// window, which reports it and ends the program. Nothing may unwind into the window system.
-void ForwardCaught(HWND control) noexcept;
-
 }  // namespace pruvolt::win32

@@ -45,6 +45,20 @@ struct HandleTraits {
 };
 using UniqueHandle = Unique<HANDLE, HandleTraits>;
 
+// CreateFileW's handles, whose "none" is INVALID_HANDLE_VALUE.
+struct FileTraits {
+    static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE h) { ::CloseHandle(h); }
+};
+using UniqueFile = Unique<HANDLE, FileTraits>;
+
+// Memory the system allocated with LocalAlloc for us (security descriptors, SID strings).
+struct LocalTraits {
+    static void* Invalid() { return nullptr; }
+    static void Close(void* memory) { ::LocalFree(memory); }
+};
+using UniqueLocal = Unique<void*, LocalTraits>;
+
 template <typename G>
 struct GdiTraits {
     static G Invalid() { return nullptr; }

@@ -5,6 +5,7 @@
 
 #include "platform/LineBreaking.h"
 #include "platform/win32/Errors.h"
+#include "platform/win32/MessageLoop.h"
 #include "platform/win32/Handles.h"
 
 namespace pruvolt::win32 {
@@ -90,7 +91,7 @@ LRESULT CALLBACK LabelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     try {
         return HandleMessage(window, message, wParam, lParam);
     } catch (...) {
-        ForwardCaught(window);
+        ForwardCaught();
         return 0;
     }
 }

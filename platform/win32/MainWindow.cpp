@@ -249,17 +249,9 @@ LRESULT Win32Platform::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         // The close box ends the program; no handler of the logic runs. Under the report of an
         // unexpected error it does nothing: that report ends the program itself.
         if (!reporting_) {
-            EndProgram();
+            EndProgram(0);
         }
         return 0;
-    case kCaughtMessage:
-        // Only as our own controls send it, from this thread: the pointer means nothing elsewhere.
-        // Under the report already open it is let go: that report ends the program, and a control
-        // that fails each time it paints would otherwise stack report upon report.
-        if (::InSendMessage() || reporting_) {
-            return 0;
-        }
-        ReportUnexpected(*reinterpret_cast<const std::exception_ptr*>(lParam));
     default:
         return ::DefWindowProcW(window_, message, wParam, lParam);
     }

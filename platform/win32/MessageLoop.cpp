@@ -18,7 +18,20 @@ void Dispatch(MSG& msg) {
     }
 }
 
+void ForwardCaught() noexcept {
+    Win32Platform* const platform = Win32Platform::Running();
+    if (platform == nullptr) {
+        ::ExitProcess(Win32Platform::kUnexpectedErrorExitCode);  // no window to report in yet
+    }
+    if (!platform->Reporting()) {
+        platform->ReportUnexpected(std::current_exception());
+    }
+}
+
+Win32Platform* Win32Platform::running_ = nullptr;
+
 void Win32Platform::Run(FormEvents& events) {
+    running_ = this;
     events_ = &events;
     Deliver(*this, [&] {
         CreateMainWindow();
@@ -28,21 +41,21 @@ void Win32Platform::Run(FormEvents& events) {
     while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
         Dispatch(msg);
     }
-    EndProgram();
+    EndProgram(0);
 }
 
 void Win32Platform::ProcessPendingEvents() {
     MSG msg;
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
-            EndProgram();
+            EndProgram(0);
         }
         Dispatch(msg);
     }
 }
 
-void Win32Platform::EndProgram() {
-    ::ExitProcess(0);
+void Win32Platform::EndProgram(std::uint32_t exitCode) {
+    ::ExitProcess(exitCode);
 }
 
 void Win32Platform::ReportUnexpected(std::exception_ptr caught) noexcept {

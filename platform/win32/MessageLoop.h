@@ -29,4 +29,10 @@ void Deliver(Win32Platform& platform, Handler&& handler) noexcept {
 // when a tick's own processing of events takes them from the queue.
 void Dispatch(MSG& msg);
 
+// For a control's window procedure, inside its catch block: what was caught is reported, as a
+// handler's would be, and the program ends. Under a report already open it is let go: that report
+// ends the program, and a control that fails each time it paints would otherwise stack report upon
+// report. Nothing may unwind into the window system.
+void ForwardCaught() noexcept;
+
 }  // namespace pruvolt::win32

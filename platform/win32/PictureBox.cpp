@@ -2,6 +2,7 @@
 #include "platform/win32/PictureBox.h"
 
 #include "platform/win32/Errors.h"
+#include "platform/win32/MessageLoop.h"
 #include "platform/win32/Handles.h"
 
 namespace pruvolt::win32 {
@@ -37,7 +38,7 @@ LRESULT CALLBACK PictureProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             return ::DefWindowProcW(window, message, wParam, lParam);
         }
     } catch (...) {
-        ForwardCaught(window);
+        ForwardCaught();
         return 0;
     }
 }

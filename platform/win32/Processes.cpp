@@ -1,4 +1,5 @@
-// Starting programs: the window's two launch attempts, and the run-and-wait of a run with a switch.
+// Starting programs: the window's two launch attempts, and the run-and-wait of a run with a switch,
+// which waits for everything the program it starts starts in turn.
 #include "platform/win32/Win32Platform.h"
 
 #include <shellapi.h>
@@ -9,10 +10,16 @@ namespace pruvolt::win32 {
 
 namespace {
 
-// Starts `applicationPath` with `commandLine` and the window style given, and returns the owner of
-// its process handle (the thread handle is closed). Raises when it cannot be started.
-UniqueHandle StartProcess(const std::wstring& applicationPath, const std::wstring& commandLine,
-                          int windowStyle) {
+// A process started, with both the handles that CreateProcessW hands back owned at once.
+struct Started {
+    UniqueHandle process;
+    UniqueHandle thread;
+};
+
+// Starts `applicationPath` with `commandLine` and the window style given; `flags` as CreateProcessW
+// takes them (CREATE_SUSPENDED). Raises when it cannot be started.
+Started StartProcess(const std::wstring& applicationPath, const std::wstring& commandLine,
+                     int windowStyle, DWORD flags = 0) {
     std::wstring mutableCommandLine = commandLine;  // CreateProcessW may write into it
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
@@ -20,12 +27,58 @@ UniqueHandle StartProcess(const std::wstring& applicationPath, const std::wstrin
     startup.wShowWindow = static_cast<WORD>(windowStyle);
     PROCESS_INFORMATION info{};
     if (!::CreateProcessW(applicationPath.c_str(), mutableCommandLine.data(), nullptr, nullptr,
-                          FALSE, 0, nullptr, nullptr, &startup, &info)) {
+                          FALSE, flags, nullptr, nullptr, &startup, &info)) {
         throw ErrorFromWin32(::GetLastError());
     }
-    UniqueHandle process{info.hProcess};
-    UniqueHandle thread{info.hThread};
-    return process;
+    return {UniqueHandle{info.hProcess}, UniqueHandle{info.hThread}};
+}
+
+// A job whose completion port says when the last of its processes has ended. Empty when the
+// system gives none.
+struct Job {
+    UniqueHandle job;
+    UniqueHandle port;
+};
+
+Job CreateJobWithPort() {
+    Job result{UniqueHandle(::CreateJobObjectW(nullptr, nullptr)),
+               UniqueHandle(::CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1))};
+    if (!result.job || !result.port) {
+        return {};
+    }
+    JOBOBJECT_ASSOCIATE_COMPLETION_PORT association{};
+    association.CompletionKey = result.job.Get();
+    association.CompletionPort = result.port.Get();
+    if (!::SetInformationJobObject(result.job.Get(), JobObjectAssociateCompletionPortInformation,
+                                   &association, sizeof(association))) {
+        return {};
+    }
+    return result;
+}
+
+// Waits until the job's last process has ended; false when `limitMs` passed first.
+bool WaitForJob(const Job& job, std::uint32_t limitMs) {
+    const ULONGLONG deadline = ::GetTickCount64() + limitMs;
+    while (true) {
+        const ULONGLONG now = ::GetTickCount64();
+        if (now >= deadline) {
+            return false;
+        }
+        DWORD message = 0;
+        ULONG_PTR key = 0;
+        LPOVERLAPPED overlapped = nullptr;
+        if (!::GetQueuedCompletionStatus(job.port.Get(), &message, &key, &overlapped,
+                                         static_cast<DWORD>(deadline - now))) {
+            if (overlapped == nullptr && ::GetLastError() == WAIT_TIMEOUT) {
+                return false;
+            }
+            throw ErrorFromWin32(::GetLastError());
+        }
+        if (key == reinterpret_cast<ULONG_PTR>(job.job.Get()) &&
+            message == JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO) {
+            return true;
+        }
+    }
 }
 
 }  // namespace
@@ -66,16 +119,41 @@ void Win32Platform::ShellExecuteWide(WindowHandle window, const std::wstring& op
     }
 }
 
-std::uint32_t Win32Platform::RunAndWait(const std::wstring& applicationPath,
-                                        const std::wstring& commandLine, int windowStyle) {
-    const UniqueHandle process = StartProcess(applicationPath, commandLine, windowStyle);
+RunResult Win32Platform::RunAndWait(const std::wstring& applicationPath,
+                                    const std::wstring& commandLine, int windowStyle,
+                                    std::uint32_t limitMs) {
+    // Started held, so that it is in the job before it can start anything of its own: an
+    // installer that hands the work to a second process and ends is waited for to the end of both.
+    // Processes left running at the limit go on: the job does not end them when it is closed.
+    const Job job = CreateJobWithPort();
+    const Started started = StartProcess(applicationPath, commandLine, windowStyle, CREATE_SUSPENDED);
+    // Windows 7 puts no job in another: where the tool that started us holds us in one, only the
+    // installer's own process is waited for.
+    const bool inJob = job.job && ::AssignProcessToJobObject(job.job.Get(), started.process.Get());
+    if (::ResumeThread(started.thread.Get()) == static_cast<DWORD>(-1)) {
+        const DWORD error = ::GetLastError();
+        ::TerminateProcess(started.process.Get(), error);
+        throw ErrorFromWin32(error);
+    }
     // No window of ours needs its messages meanwhile: a run with a switch creates none.
+    bool ended = false;
+    if (inJob) {
+        ended = WaitForJob(job, limitMs);
+    } else {
+        const DWORD waited = ::WaitForSingleObject(started.process.Get(), limitMs);
+        if (waited == WAIT_FAILED) {
+            throw ErrorFromWin32(::GetLastError());
+        }
+        ended = waited == WAIT_OBJECT_0;
+    }
+    if (!ended) {
+        return {0, true};
+    }
     DWORD exitCode = 0;
-    if (::WaitForSingleObject(process.Get(), INFINITE) != WAIT_OBJECT_0 ||
-        !::GetExitCodeProcess(process.Get(), &exitCode)) {
+    if (!::GetExitCodeProcess(started.process.Get(), &exitCode)) {
         throw ErrorFromWin32(::GetLastError());
     }
-    return exitCode;
+    return {exitCode, false};
 }
 
 }  // namespace pruvolt::win32

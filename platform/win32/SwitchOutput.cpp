@@ -31,8 +31,11 @@ StandardOutputKind KindOf(HANDLE handle) {
         return StandardOutputKind::Disk;
     case FILE_TYPE_PIPE:
         return StandardOutputKind::Pipe;
-    case FILE_TYPE_CHAR:
-        return StandardOutputKind::Character;
+    case FILE_TYPE_CHAR: {
+        DWORD mode = 0;
+        return ::GetConsoleMode(handle, &mode) ? StandardOutputKind::Console
+                                               : StandardOutputKind::OtherDevice;
+    }
     default:
         return StandardOutputKind::Unknown;
     }
@@ -48,8 +51,15 @@ void Win32Platform::DecideOutput() {
     const HANDLE standard = ::GetStdHandle(STD_OUTPUT_HANDLE);
     switch (ChooseOutput(KindOf(standard))) {
     case OutputChoice::StandardOutput:
-        standardOutput_ = standard;
+        outputHandle_ = standard;
         output_ = Output::File;
+        return;
+    case OutputChoice::StandardConsole:
+        outputHandle_ = standard;
+        output_ = Output::Console;
+        return;
+    case OutputChoice::Nowhere:
+        output_ = Output::Discard;
         return;
     case OutputChoice::ParentConsole:
         // A GUI program gets no console of its own: it borrows the one it was started from.
@@ -58,7 +68,8 @@ void Win32Platform::DecideOutput() {
                                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                                  OPEN_EXISTING, 0, nullptr);
             if (console != INVALID_HANDLE_VALUE) {
-                console_.Reset(console);
+                parentConsole_.Reset(console);
+                outputHandle_ = console;
                 output_ = Output::Console;
             }
         }
@@ -66,6 +77,7 @@ void Win32Platform::DecideOutput() {
     }
 }
 
+// Redirected to NUL, the caller has somewhere for the lines: it chose that they go nowhere.
 bool Win32Platform::HasOutput() {
     DecideOutput();
     return output_ != Output::None;
@@ -77,7 +89,7 @@ void Win32Platform::WriteOutputLine(const std::wstring& line) {
     DWORD written = 0;
     if (output_ == Output::Console) {
         // UTF-16 straight to the console: no code page can lose a character.
-        (void)::WriteConsoleW(console_.Get(), text.data(), static_cast<DWORD>(text.size()),
+        (void)::WriteConsoleW(outputHandle_, text.data(), static_cast<DWORD>(text.size()),
                               &written, nullptr);
     } else if (output_ == Output::File) {
         const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
@@ -86,7 +98,7 @@ void Win32Platform::WriteOutputLine(const std::wstring& line) {
         ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(),
                               size, nullptr, nullptr);
         // A reader that has gone away loses the line; the run goes on.
-        (void)::WriteFile(standardOutput_, utf8.data(), static_cast<DWORD>(utf8.size()), &written,
+        (void)::WriteFile(outputHandle_, utf8.data(), static_cast<DWORD>(utf8.size()), &written,
                           nullptr);
     }
 }

@@ -3,21 +3,44 @@
 #include "platform/win32/Win32Platform.h"
 
 #include "platform/Paths.h"
+#include "platform/SecurityDescriptors.h"
 #include "platform/win32/Errors.h"
+#include "platform/win32/Security.h"
 
 namespace pruvolt::win32 {
 
 namespace {
 
-// Names this program's copies in the session.
-constexpr wchar_t kInstanceMutexName[] = L"Local\\Pruvolt.Instance.6f1d2c84-3b7e-4a59-9e0d-5c2a71b8e413";
+// Names this program's copies on the whole PC, in every session: a /repair run by SYSTEM in
+// session 0 and a user's window see each other.
+constexpr wchar_t kInstanceMutexName[] = L"Global\\Pruvolt.Instance.6f1d2c84-3b7e-4a59-9e0d-5c2a71b8e413";
 
 }  // namespace
 
 bool Win32Platform::PreviousInstanceRunning() {
+    const UniqueLocal descriptor = SecurityDescriptorFromSddl(kInstanceLockSddl);
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.Get(), FALSE};
+    // Only the right to wait on it is asked for, which every account has: a lock that another
+    // account made opens all the same.
+    const HANDLE mutex = ::CreateMutexExW(&attributes, kInstanceMutexName, 0, SYNCHRONIZE);
+    const DWORD error = ::GetLastError();
+    if (mutex == nullptr) {
+        // A lock that cannot be opened at all belongs to a copy that runs.
+        if (error == ERROR_ACCESS_DENIED) {
+            return true;
+        }
+        throw ErrorFromWin32(error);
+    }
     // Held, not released, until the process ends.
-    instanceMutex_.Reset(::CreateMutexW(nullptr, FALSE, kInstanceMutexName));
-    return ::GetLastError() == ERROR_ALREADY_EXISTS;
+    instanceMutex_.Reset(mutex);
+    return error == ERROR_ALREADY_EXISTS;
+}
+
+bool Win32Platform::InteractiveSession() {
+    USEROBJECTFLAGS flags{};
+    return ::GetUserObjectInformationW(::GetProcessWindowStation(), UOI_FLAGS, &flags,
+                                       sizeof(flags), nullptr) &&
+           (flags.dwFlags & WSF_VISIBLE) != 0;
 }
 
 std::wstring Win32Platform::ProgramFolder() {
@@ -65,12 +88,6 @@ std::wstring Win32Platform::EnvironmentVariable(const std::wstring& name) {
             return value;
         }
         value.resize(length);
-    }
-}
-
-void Win32Platform::CopyFileTo(const std::wstring& source, const std::wstring& destination) {
-    if (!::CopyFileW(source.c_str(), destination.c_str(), FALSE)) {
-        throw ErrorFromWin32(::GetLastError());
     }
 }
 

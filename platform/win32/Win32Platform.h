@@ -28,7 +28,7 @@ public:
     [[noreturn]] void Run(FormEvents& events);
 
     bool PreviousInstanceRunning() override;
-    [[noreturn]] void EndProgram() override;
+    [[noreturn]] void EndProgram(std::uint32_t exitCode) override;
     std::wstring ProgramFolder() override;
     std::wstring EnvironmentVariable(const std::wstring& name) override;
     std::wstring TempFolder() override;
@@ -55,7 +55,9 @@ public:
 
     std::unique_ptr<AdoRecordset> CreateRecordset(const std::wstring& progId) override;
     std::unique_ptr<FileSystemObject> CreateFileSystemObject() override;
-    void CopyFileTo(const std::wstring& source, const std::wstring& destination) override;
+    std::unique_ptr<HeldCopy> CopyAndHold(const std::wstring& source,
+                                          const std::wstring& destination) override;
+    std::unique_ptr<PrivateFolder> CreatePrivateFolder() override;
 
     bool GetVersionExA(OsVersionInfoA& info) override;
     ModuleHandle GetModuleHandleA(const char* moduleName) override;
@@ -71,9 +73,10 @@ public:
 
     std::vector<std::wstring> CommandLineArguments() override;
     bool HasOutput() override;
+    bool InteractiveSession() override;
     void WriteOutputLine(const std::wstring& line) override;
-    std::uint32_t RunAndWait(const std::wstring& applicationPath, const std::wstring& commandLine,
-                             int windowStyle) override;
+    RunResult RunAndWait(const std::wstring& applicationPath, const std::wstring& commandLine,
+                         int windowStyle, std::uint32_t limitMs) override;
 
     // The report of a failure that no handler expected ("執行階段錯誤 (n)"): stops both timers
     // and every further handler, shows the report, then ends the program with
@@ -82,6 +85,8 @@ public:
     [[noreturn]] void ReportUnexpected(std::int32_t number, const std::wstring& description) noexcept;
     // True from the moment that report opens.
     bool Reporting() const { return reporting_; }
+    // The platform whose window runs, once Run has begun; for the controls' window procedures.
+    static Win32Platform* Running() { return running_; }
 
     static constexpr UINT kUnexpectedErrorExitCode = 1;
 
@@ -103,6 +108,7 @@ private:
     [[noreturn]] void ReportSystemError(HRESULT code) noexcept;
     void DecideOutput();
 
+    static Win32Platform* running_;
     HINSTANCE instance_;
     const WindowDesign& design_;
     FormEvents* events_ = nullptr;
@@ -125,10 +131,10 @@ private:
     HBRUSH background_ = nullptr;  // stock, not owned
 
     // Where a run with a switch writes its lines.
-    enum class Output { Undecided, None, File, Console };
+    enum class Output { Undecided, None, Discard, File, Console };
     Output output_ = Output::Undecided;
-    HANDLE standardOutput_ = nullptr;  // the process's own, not owned
-    UniqueHandle console_;             // CONOUT$ of the parent's console
+    HANDLE outputHandle_ = nullptr;  // a file, a pipe or a console; not owned
+    UniqueHandle parentConsole_;      // CONOUT$ of the parent's console, when that is the output
 };
 
 }  // namespace pruvolt::win32

@@ -498,6 +498,17 @@ std::string Answer(const std::string& line) {
         ::PostMessageW(button, BM_CLICK, 0, 0);
         return "ok";
     }
+    if (command == "post") {
+        // post <message> <wParam> <lParam>: a message posted to the main window, as any program of
+        // the session can post one.
+        const HWND window = MainWindow();
+        if (window == nullptr) return "none";
+        unsigned long message = 0, wParam = 0, lParam = 0;
+        std::istringstream(rest) >> message >> wParam >> lParam;
+        return ::PostMessageW(window, static_cast<UINT>(message), wParam, static_cast<LPARAM>(lParam))
+                   ? "ok"
+                   : "error " + std::to_string(::GetLastError());
+    }
     if (command == "key" || command == "tickkey") {
         // key <virtual key>: a key press and release sent to the focused control of the window's
         // thread (a message box's button while one is open).

@@ -372,24 +372,27 @@ class Run:
         path, expected = self.unix(windows_path), self.unix(source_windows_path).read_bytes()
         return wait_for_file(path, lambda: path.exists() and path.read_bytes() == expected, timeout)
 
-    def read_launch_log(self, windows_exe):
-        """What a stand-in installer recorded of its start, once it has written all of it
-        (commandline, folder, started in Unix ms; "started" is written last); None if it has not."""
-        log = self.unix(windows_exe + ".log")
-        if not log.exists():
+    def read_launch_log(self, windows_exe=None, log=None):
+        """What a stand-in installer recorded of its starts, once it has written all of its last
+        record (commandline, folder, started in Unix ms; "started" is written last), from
+        "<windows_exe>.log" or the Windows path `log`; None if it has not. The last start's fields,
+        and "starts", how many there were."""
+        path = self.unix(log or windows_exe + ".log")
+        if not path.exists():
             return None
-        text = log.read_text("utf-8", "replace")
+        text = path.read_text("utf-8", "replace")
         if not text.endswith("\n") or "\nstarted=" not in text:
             return None
         entries = dict(line.split("=", 1) for line in text.splitlines() if "=" in line)
         entries["started"] = int(entries["started"]) / 1000.0
+        entries["starts"] = text.count("commandline=")
         return entries
 
-    def wait_launch_log(self, windows_exe, timeout=20):
+    def wait_launch_log(self, windows_exe=None, timeout=20, log=None):
         """The stand-in's whole record of its start; None if it was not started in time."""
-        log = self.unix(windows_exe + ".log")
-        wait_for_file(log, lambda: self.read_launch_log(windows_exe) is not None, timeout)
-        return self.read_launch_log(windows_exe)
+        path = self.unix(log or windows_exe + ".log")
+        wait_for_file(path, lambda: self.read_launch_log(windows_exe, log) is not None, timeout)
+        return self.read_launch_log(windows_exe, log)
 
     def unix(self, windows_path):
         return windows_to_unix(self.arch, windows_path)
@@ -405,11 +408,12 @@ class Run:
         self.drivers.append(driver)
         return driver
 
-    def wait(self, what, timeout_ms, text="", driver=None):
-        """Milliseconds since start when reached; None on time-out (scaled for this machine).
+    def wait(self, what, timeout_ms, text="", driver=None, scale=True):
+        """Milliseconds since start when reached; None on time-out (scaled for this machine, unless
+        the wait is to show that something does not happen within a time of the program's own).
         For "exit": (ms, code, saw a window)."""
         escaped = str(text).replace("\r", "\\r").replace("\n", "\\n")
-        timeout_ms = int(scaled(timeout_ms))
+        timeout_ms = int(scaled(timeout_ms) if scale else timeout_ms)
         answer = (driver or self.driver).ask(f"wait {what} {timeout_ms} {escaped}".rstrip())
         if answer == "timeout":
             return None
@@ -435,6 +439,10 @@ class Run:
 
     def click(self, control_id):
         assert self.driver.ask(f"click {control_id}") == "ok"
+
+    def post(self, message, wparam=0, lparam=0):
+        """Posts a message to the main window, as any program of the session may."""
+        assert self.driver.ask(f"post {message} {wparam} {lparam}") == "ok"
 
     def msgbox(self):
         answer = self.driver.ask("msgbox")

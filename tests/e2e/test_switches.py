@@ -7,11 +7,12 @@ import os
 import pty
 import re
 import select
+import shutil
 import subprocess
 import time
 import unittest
 
-from harness import (ARCHS, BITS, ProgramTestCase, delete_registry, installer_name,
+from harness import (ARCHS, BITS, STANDIN, ProgramTestCase, delete_registry, installer_name,
                      register_ado_double, scaled, set_registry, wine_env, wine_loader)
 
 ENVIRONMENT = r"HKCU\Environment"
@@ -25,7 +26,8 @@ class Switches(ProgramTestCase):
     def setUp(self):
         super().setUp()
         for arch in ARCHS:
-            for name in ("PRUVOLT_ADO_DOUBLE_LOG", "PRUVOLT_ADO_DOUBLE_FAIL", "PRUVOLT_STANDIN_EXIT"):
+            for name in ("PRUVOLT_ADO_DOUBLE_LOG", "PRUVOLT_ADO_DOUBLE_FAIL", "PRUVOLT_STANDIN_EXIT",
+                         "PRUVOLT_STANDIN_CHILD", "PRUVOLT_STANDIN_LOG"):
                 self.addCleanup(delete_registry, arch, ENVIRONMENT, name)
 
     def use_double(self, arch, fail=None):
@@ -79,39 +81,59 @@ class Switches(ProgramTestCase):
                     self.assertEqual((code, lines), (expected_code, expected_lines))
                     self.assertEqual(list(run.unix(run.tmp).iterdir()), [], "a check stages nothing")
 
-    def test_repair_runs_the_installer_quietly_waits_and_passes_its_exit_code_on(self):
+    def test_repair_runs_the_installer_from_its_own_folder_waits_for_all_of_it_and_cleans_up(self):
         failure = ["錯誤代碼 (3706)", "回報內容：找不到提供者。"]
+        log = "C:\\e2e-log\\standin.log"
         # The installer's exit code; what /repair exits with when the second probe fails too.
-        rows = [(1603, 1603), (0, 3706)]
+        rows = [(1603, 1603), (0, 3706), (3010, 3010)]
         for arch in ARCHS:
             for installer_exit, expected_code in rows:
                 with self.subTest(arch=arch, installer_exit=installer_exit):
                     self.use_double(arch, "open 800A0E7A 找不到提供者。")
                     set_registry(arch, ENVIRONMENT, "PRUVOLT_STANDIN_EXIT", str(installer_exit))
+                    # The installer hands on to a second process that outlives it.
+                    set_registry(arch, ENVIRONMENT, "PRUVOLT_STANDIN_CHILD", "1")
+                    set_registry(arch, ENVIRONMENT, "PRUVOLT_STANDIN_LOG", log)
                     run = self.new_run(arch, FOLDER)
-                    code, lines = self.run_switch(run, "/repair")
+                    shutil.rmtree(run.unix(log).parent, ignore_errors=True)
+                    run.unix(log).parent.mkdir(parents=True)
                     name = installer_name(arch)
-                    staged = f"{run.tmp}\\{name}"
-                    self.assertEqual(code, expected_code)
-                    self.assertEqual(lines, failure + [
-                        f"已將安裝程式 {FOLDER}\\{name} 複製到 {staged}",
-                        f'啟動安裝程式並等候結束："{staged}" /quiet',
-                        f"安裝程式已結束，結束代碼 {installer_exit}",
-                    ] + failure)
-                    # Waited for: the installer had finished writing its whole record before the end.
-                    log = run.read_launch_log(staged)
-                    self.assertIsNotNone(log, "the installer had not finished when /repair ended")
-                    self.assertEqual(log["commandline"], f'"{staged}" /quiet')
-                    self.assertEqual(run.unix(staged).read_bytes(),
-                                     run.unix(f"{FOLDER}\\{name}").read_bytes())
+                    # A file of the installer's name waiting in TMP, as anybody may put one there.
+                    waiting = run.unix(f"{run.tmp}\\{name}")
+                    waiting.write_bytes(STANDIN.read_bytes() + b"waiting")
 
-    def test_repair_while_the_window_is_open_exits_183(self):
+                    code, lines = self.run_switch(run, "/repair")
+                    self.assertEqual(code, expected_code, lines)
+                    staged = re.fullmatch(rf"已將安裝程式 {re.escape(FOLDER)}\\{name} 複製到 "
+                                          rf"({re.escape(run.tmp)}\\Pruvolt-[0-9A-F-]{{36}}\\{name})",
+                                          lines[2])
+                    self.assertIsNotNone(staged, lines)
+                    staged = staged.group(1)
+                    restart = ["安裝程式要求重新開機，重新開機後安裝才會完成"] if installer_exit == 3010 else []
+                    self.assertEqual(lines, failure + [
+                        lines[2],
+                        f'啟動安裝程式並等候結束："{staged}" /quiet /norestart',
+                        f"安裝程式已結束，結束代碼 {installer_exit}",
+                    ] + failure + restart)
+                    # Waited for: the installer and the process it handed on to had both written
+                    # their whole records before the end.
+                    record = run.read_launch_log(log=log)
+                    self.assertIsNotNone(record, "the installer had not finished when /repair ended")
+                    self.assertEqual(record["commandline"], f'"{staged}" /quiet /norestart')
+                    self.assertEqual(record["starts"], 1)
+                    self.assertIn("child-ended", record, "the installer's second process was not waited for")
+                    # Its own folder is gone with the copy; the file waiting in TMP was never
+                    # started, and is as it was.
+                    self.assertEqual(sorted(p.name for p in run.unix(run.tmp).iterdir()), [name])
+                    self.assertEqual(waiting.read_bytes(), STANDIN.read_bytes() + b"waiting")
+
+    def test_repair_while_the_window_is_open_exits_1618_to_be_retried(self):
         arch = ARCHS[0]
         run = self.new_run(arch, FOLDER)
         run.start()
         self.assertIsNotNone(run.wait("label", 60000, "錯誤代碼"))
         code, lines = self.run_switch(run, "/repair", driver=run.second_driver())
-        self.assertEqual((code, lines), (183, ["另一個 Pruvolt 正在執行 (視窗或 /repair)，本次不修復"]))
+        self.assertEqual((code, lines), (1618, ["另一個 Pruvolt 正在執行 (視窗或 /repair)，本次不修復"]))
 
     def test_anything_else_writes_the_usage_and_exits_87(self):
         run = self.new_run(ARCHS[0], FOLDER)

@@ -8,6 +8,7 @@ from pathlib import Path
 from harness import ARCHS, CAPTION, SCREEN, ProgramTestCase
 
 ID_INSTALL, ID_EXIT = 100, 102
+WM_APP = 0x8000
 ROOT = Path(__file__).resolve().parents[2]
 LOGO = ROOT / "assets" / "logo.jpg"
 # JPEG decoders round the inverse transform and the colour conversion each their own way: the
@@ -82,10 +83,14 @@ class WindowAndProbe(ProgramTestCase):
             self.assertTrue(any(max(p) < 200 for p in border), f"a button's border at y {top}")
         self.assertEqual(at(16, 202), (255, 255, 255), "white between the two slots")
 
-    def test_exit_button_ends_at_once(self):
+    def test_exit_button_ends_at_once_and_no_posted_message_can_crash_the_program(self):
         run = self.new_run(ARCHS[0], "C:\\Pruvolt")
         run.start()
         self.assertIsNotNone(run.wait("label", 60000, "錯誤代碼"))
+        # Any program of the session may post any message with any number in it: WM_APP + 1, with
+        # an lParam that points nowhere, is handled in turn before the click and changes nothing.
+        for message in (WM_APP + 1, WM_APP + 2):
+            run.post(message, 0, 16)
         run.click(ID_EXIT)
         ended = run.wait("exit", 5000)
         self.assertIsNotNone(ended, "the exit button did not end the program")

@@ -67,6 +67,46 @@ class FakeFileSystem final : public FileSystemObject {
     FakePlatform& platform_;
 };
 
+// Holds its path in the fake's list while it lives; its check compares the fake's files.
+class FakeHeldCopy final : public HeldCopy {
+   public:
+    FakeHeldCopy(FakePlatform& platform, std::wstring path) : platform_(platform), path_(std::move(path)) {
+        platform_.heldCopies.push_back(path_);
+    }
+    ~FakeHeldCopy() override { std::erase(platform_.heldCopies, path_); }
+    void Verify(const std::wstring& source) override {
+        platform_.log.push_back(L"Verify(" + path_ + L"|" + source + L")");
+        const auto copy = platform_.files.find(path_);
+        const auto original = platform_.files.find(source);
+        if (copy == platform_.files.end() || original == platform_.files.end() ||
+            copy->second != original->second) {
+            throw PlatformError{-2147024891, L"staged copy changed"};
+        }
+    }
+
+   private:
+    FakePlatform& platform_;
+    std::wstring path_;
+};
+
+class FakePrivateFolder final : public PrivateFolder {
+   public:
+    FakePrivateFolder(FakePlatform& platform, std::wstring path) : platform_(platform), path_(std::move(path)) {
+        platform_.privateFolders.push_back(path_);
+    }
+    // Goes with the files in it.
+    ~FakePrivateFolder() override {
+        std::erase_if(platform_.files, [this](const auto& file) { return file.first.starts_with(path_ + L"\\"); });
+        std::erase(platform_.privateFolders, path_);
+        platform_.log.push_back(L"RemovePrivateFolder(" + path_ + L")");
+    }
+    const std::wstring& Path() const override { return path_; }
+
+   private:
+    FakePlatform& platform_;
+    std::wstring path_;
+};
+
 }  // namespace
 
 FakePlatform::FakePlatform() {
@@ -104,8 +144,9 @@ bool FakePlatform::PreviousInstanceRunning() {
     return previousInstance;
 }
 
-void FakePlatform::EndProgram() {
+void FakePlatform::EndProgram(std::uint32_t code) {
     log.push_back(L"EndProgram");
+    exitCode = code;
     throw ProgramEnded{};
 }
 
@@ -185,12 +226,21 @@ std::unique_ptr<FileSystemObject> FakePlatform::CreateFileSystemObject() {
     return std::make_unique<FakeFileSystem>(*this);
 }
 
-void FakePlatform::CopyFileTo(const std::wstring& source, const std::wstring& destination) {
-    log.push_back(L"CopyFileTo(" + source + L"|" + destination + L")");
+std::unique_ptr<HeldCopy> FakePlatform::CopyAndHold(const std::wstring& source,
+                                                  const std::wstring& destination) {
+    log.push_back(L"CopyAndHold(" + source + L"|" + destination + L")");
     if (copyError) throw *copyError;
     const auto found = files.find(source);
     if (found == files.end()) throw PlatformError{53, L"File not found"};
     files[destination] = found->second;
+    return std::make_unique<FakeHeldCopy>(*this, destination);
+}
+
+std::unique_ptr<PrivateFolder> FakePlatform::CreatePrivateFolder() {
+    const std::wstring path = tempFolder + L"\\Pruvolt-1";
+    log.push_back(L"CreatePrivateFolder(" + path + L")");
+    if (privateFolderError) throw *privateFolderError;
+    return std::make_unique<FakePrivateFolder>(*this, path);
 }
 
 bool FakePlatform::GetVersionExA(OsVersionInfoA& info) {
@@ -238,15 +288,18 @@ void FakePlatform::ShellExecuteWide(WindowHandle window, const std::wstring& ope
 void FakePlatform::WriteOutputLine(const std::wstring& line) {
     log.push_back(L"WriteOutputLine(" + line + L")");
     output.push_back(line);
+    if (whileWriting) whileWriting(line);
 }
 
-std::uint32_t FakePlatform::RunAndWait(const std::wstring& applicationPath,
-                                       const std::wstring& commandLine, int windowStyle) {
+RunResult FakePlatform::RunAndWait(const std::wstring& applicationPath,
+                                   const std::wstring& commandLine, int windowStyle,
+                                   std::uint32_t limitMs) {
     log.push_back(L"RunAndWait(" + applicationPath + L"|" + commandLine + L"|" +
-                  std::to_wstring(windowStyle) + L")");
+                  std::to_wstring(windowStyle) + L"|" + std::to_wstring(limitMs) + L")");
     if (runError) throw *runError;
     if (whileInstallerRuns) whileInstallerRuns();
-    return installerExitCode;
+    if (installerOutlivesLimit) return {0, true};
+    return {installerExitCode, false};
 }
 
 bool EndsProgram(FakePlatform& platform, const std::function<void()>& handler) {

@@ -44,13 +44,16 @@ class FakePlatform final : public Platform {
     ProcAddress isWow64Address = 0x7c801234;    // 0: this Windows has no IsWow64Process
     std::int32_t wow64Flag = 0;
     std::optional<PlatformError> createRecordsetError, openError, createFileSystemError, copyError,
-        launchError, shellExecuteError;
+        launchError, shellExecuteError, privateFolderError;
     std::function<void()> whileMessageBoxOpen;
     std::vector<std::wstring> arguments;          // after the program's name
     bool hasOutput = true;                        // a pipe, a file or the parent's console
+    bool interactive = true;                      // a person can see the session's windows
     std::uint32_t installerExitCode = 0;          // what RunAndWait answers
+    bool installerOutlivesLimit = false;          // ... or that it still ran at the limit
     std::optional<PlatformError> runError;        // what RunAndWait raises instead
     std::function<void()> whileInstallerRuns;     // inside RunAndWait, before it answers
+    std::function<void(const std::wstring&)> whileWriting;  // inside WriteOutputLine
 
     // --- What happened ----------------------------------------------------------------------
     std::vector<std::wstring> log;
@@ -63,6 +66,9 @@ class FakePlatform final : public Platform {
     std::vector<std::string> procNamesLookedUp;        // "module!proc"
     std::vector<MessageBoxCall> messageBoxes;
     int processEventsCalls = 0;
+    std::optional<std::uint32_t> exitCode;  // what EndProgram was given
+    std::vector<std::wstring> heldCopies;   // paths of the copies held now
+    std::vector<std::wstring> privateFolders;  // paths of the private folders that exist now
     std::vector<std::wstring> output;  // the lines WriteOutputLine wrote, also in `log`
 
     // Entries of `log` that start with `prefix`, in order.
@@ -70,7 +76,7 @@ class FakePlatform final : public Platform {
 
     // --- Platform -----------------------------------------------------------------------------
     bool PreviousInstanceRunning() override;
-    [[noreturn]] void EndProgram() override;
+    [[noreturn]] void EndProgram(std::uint32_t code) override;
     std::wstring ProgramFolder() override { return programFolder; }
     std::wstring EnvironmentVariable(const std::wstring& name) override;
     std::wstring TempFolder() override;
@@ -94,7 +100,9 @@ class FakePlatform final : public Platform {
                     const std::wstring& title) override;
     std::unique_ptr<AdoRecordset> CreateRecordset(const std::wstring& progId) override;
     std::unique_ptr<FileSystemObject> CreateFileSystemObject() override;
-    void CopyFileTo(const std::wstring& source, const std::wstring& destination) override;
+    std::unique_ptr<HeldCopy> CopyAndHold(const std::wstring& source,
+                                          const std::wstring& destination) override;
+    std::unique_ptr<PrivateFolder> CreatePrivateFolder() override;
     bool GetVersionExA(OsVersionInfoA& info) override;
     ModuleHandle GetModuleHandleA(const char* moduleName) override;
     ProcAddress GetProcAddress(ModuleHandle module, const char* procName) override;
@@ -108,9 +116,10 @@ class FakePlatform final : public Platform {
 
     std::vector<std::wstring> CommandLineArguments() override { return arguments; }
     bool HasOutput() override { return hasOutput; }
+    bool InteractiveSession() override { return interactive; }
     void WriteOutputLine(const std::wstring& line) override;
-    std::uint32_t RunAndWait(const std::wstring& applicationPath, const std::wstring& commandLine,
-                             int windowStyle) override;
+    RunResult RunAndWait(const std::wstring& applicationPath, const std::wstring& commandLine,
+                         int windowStyle, std::uint32_t limitMs) override;
 
     static constexpr ProcessHandle kCurrentProcess = static_cast<ProcessHandle>(-1);
 

@@ -51,7 +51,7 @@ TEST_F(FormTest, ProbeFailureReportsThenOffersBothButtonsAndStages) {
                      L"ProcessPendingEvents", L"SetVisible(cmdInstall0,true)",
                      L"SetVisible(cmdInstall2,true)", L"EnvironmentVariable(TMP)",
                      L"IsWow64Process", L"FileExists(C:\\Tools\\ade.exe)",
-                     L"CopyFileTo(C:\\Tools\\ade.exe|C:\\Temp\\ade.exe)"})));
+                     L"CopyAndHold(C:\\Tools\\ade.exe|C:\\Temp\\ade.exe)"})));
 }
 
 struct FailureCase {

@@ -5,6 +5,7 @@
 #include "platform/ErrorNumbers.h"
 #include "platform/OutputChoice.h"
 #include "platform/Paths.h"
+#include "platform/SecurityDescriptors.h"
 
 namespace pruvolt::test {
 namespace {
@@ -44,11 +45,24 @@ TEST(Paths, FolderOfAPathKeepsTheSeparatorOnlyAtADriveRoot) {
     EXPECT_EQ(WithoutTrailingSeparator(L"C:\\Temp"), L"C:\\Temp");
 }
 
-TEST(OutputChoice, RedirectionsAreWrittenToEverythingElseGoesToTheParentsConsole) {
+// A redirection is honoured, NUL included; without one, the lines go to the parent's console.
+TEST(OutputChoice, RedirectionsAreHonouredEverythingElseGoesToTheParentsConsole) {
     EXPECT_EQ(ChooseOutput(StandardOutputKind::Disk), OutputChoice::StandardOutput);
     EXPECT_EQ(ChooseOutput(StandardOutputKind::Pipe), OutputChoice::StandardOutput);
+    EXPECT_EQ(ChooseOutput(StandardOutputKind::Console), OutputChoice::StandardConsole);
+    EXPECT_EQ(ChooseOutput(StandardOutputKind::OtherDevice), OutputChoice::Nowhere);
     EXPECT_EQ(ChooseOutput(StandardOutputKind::Missing), OutputChoice::ParentConsole);
     EXPECT_EQ(ChooseOutput(StandardOutputKind::Unknown), OutputChoice::ParentConsole);
+}
+
+// The run's own folder: nobody but SYSTEM, the Administrators and the running account, nothing
+// inherited from the shared folder above it, and every file made in it the same.
+TEST(SecurityDescriptors, PrivateFolderAllowsSystemAdministratorsAndTheRunningAccountOnly) {
+    EXPECT_EQ(PrivateFolderSddl(L"S-1-5-21-1004336348-1177238915-682003330-1001"),
+              L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)"
+              L"(A;OICI;FA;;;S-1-5-21-1004336348-1177238915-682003330-1001)");
+    // Run as SYSTEM (a deployment tool), nobody is added.
+    EXPECT_EQ(PrivateFolderSddl(L"S-1-5-18"), L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
 }
 
 }  // namespace

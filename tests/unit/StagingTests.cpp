@@ -62,8 +62,8 @@ TEST_P(StagingPaths, JoinFoldersAndNameUnchanged) {
     EXPECT_EQ(mdlCommon::strTempFolder, c.tmp.value_or(fake.tempFolder));
     EXPECT_EQ(mdlCommon::strSetupSource, c.source);
     EXPECT_EQ(mdlCommon::strSetupFile, c.staged);
-    EXPECT_THAT(fake.LogOf(L"CopyFileTo"),
-                ElementsAre(L"CopyFileTo(" + c.source + L"|" + c.staged + L")"));
+    EXPECT_THAT(fake.LogOf(L"CopyAndHold"),
+                ElementsAre(L"CopyAndHold(" + c.source + L"|" + c.staged + L")"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -96,7 +96,7 @@ TEST_F(Staging, OlderStagedCopyStaysWhenTheSourceIsMissing) {
     fake.files[L"C:\\Temp\\ade.exe"] = "old";
     EXPECT_FALSE(Load());
     EXPECT_EQ(fake.files[L"C:\\Temp\\ade.exe"], "old");
-    EXPECT_TRUE(fake.LogOf(L"CopyFileTo").empty());
+    EXPECT_TRUE(fake.LogOf(L"CopyAndHold").empty());
     EXPECT_EQ(fake.label, L"錯誤代碼 (-2147467259)\r\n回報內容：probe");
 }
 
@@ -107,7 +107,7 @@ TEST_F(Staging, CopyFailureReplacesTheProbeReportAndKeepsTheOffer) {
     EXPECT_EQ(fake.log.back(), L"ProcessPendingEvents");
     EXPECT_TRUE(fake.visible[Control::cmdInstall0]);
     EXPECT_TRUE(fake.visible[Control::cmdInstall2]);
-    EXPECT_EQ(fake.LogOf(L"CopyFileTo").size(), 1u);
+    EXPECT_EQ(fake.LogOf(L"CopyAndHold").size(), 1u);
     EXPECT_EQ(mdlCommon::strTempFolder, L"C:\\Temp");
     EXPECT_EQ(mdlCommon::strSetupSource, L"C:\\Tools\\ade.exe");
     EXPECT_EQ(mdlCommon::strSetupFile, L"C:\\Temp\\ade.exe");

@@ -1,5 +1,6 @@
 // The switches for scripts: how the command line is read, /check, the repair sequence and its exit
 // codes, and the usage. None of them may touch the window.
+#include <new>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,7 @@ TEST(ReadSwitch, OneSwitchInAnyCaseWithSlashOrDashElseUsage) {
         {{L"/check"}, Switch::Check},     {{L"-CHECK"}, Switch::Check},
         {{L"/Repair"}, Switch::Repair},   {{L"-repair"}, Switch::Repair},
         {{L"check"}, Switch::Usage},      {{L"/checks"}, Switch::Usage},
+        {{L"xcheck"}, Switch::Usage},     {{L"+repair"}, Switch::Usage},
         {{L"/chec"}, Switch::Usage},      {{L"--check"}, Switch::Usage},
         {{L"/"}, Switch::Usage},          {{L""}, Switch::Usage},
         {{L"/check", L"/repair"}, Switch::Usage}, {{L"/repair", L"x"}, Switch::Usage},
@@ -63,28 +65,36 @@ TEST_F(Switches, CheckSuccessWritesTheLabelsLinesAndExitsZeroWithoutLockOrStagin
     EXPECT_THAT(fake.LogOf(L"EnvironmentVariable"), IsEmpty());
 }
 
-TEST_F(Switches, CheckFailureExitsWithTheErrorNumbersThirtyTwoBits) {
+// A number of 0 (a control-facility code with no number of its own) is still a failure.
+TEST_F(Switches, CheckFailureExitsWithTheErrorNumbersThirtyTwoBitsNeverZero) {
     const struct {
         std::int32_t number;
         std::uint32_t exitCode;
         const wchar_t* firstLine;
     } rows[] = {{3709, 3709u, L"錯誤代碼 (3709)"},
-                {-2147467259, 2147500037u, L"錯誤代碼 (-2147467259)"}};
+                {-2147467259, 2147500037u, L"錯誤代碼 (-2147467259)"},
+                {0, 1u, L"錯誤代碼 (0)"}};
     for (const auto& row : rows) {
         fake.output.clear();
         fake.openError = PlatformError{row.number, L"第一行\r\n第二行"};
         EXPECT_EQ(Run({L"/check"}), row.exitCode);
         EXPECT_THAT(fake.output, ElementsAre(row.firstLine, L"回報內容：第一行", L"第二行"));
     }
-    EXPECT_THAT(fake.LogOf(L"CopyFileTo"), IsEmpty());
+    EXPECT_THAT(fake.LogOf(L"CopyAndHold"), IsEmpty());
 }
 
-TEST_F(Switches, RepairStagesRunsTheInstallerQuietWaitsAndProbesAgain) {
-    fake.environment[L"TMP"] = L"C:\\My Temp";
+// The copy is made in a folder of the run's own, never in TMP, where anybody may have put a file of
+// that name first; the folder goes, with the copy, when the run ends.
+TEST_F(Switches, RepairStagesInItsOwnFolderRunsTheInstallerQuietWaitsProbesAgainAndCleansUp) {
+    fake.tempFolder = L"C:\\My Temp";
+    fake.files[L"C:\\Temp\\ade.exe"] = "waiting in TMP";
     fake.openError = PlatformError{3706, L"找不到提供者。"};
-    fake.whileInstallerRuns = [this] { fake.openError.reset(); };
+    fake.whileInstallerRuns = [this] {
+        EXPECT_THAT(fake.heldCopies, ElementsAre(L"C:\\My Temp\\Pruvolt-1\\ade.exe"));
+        fake.openError.reset();
+    };
     EXPECT_EQ(Run({L"/repair"}), 0u);
-    const std::wstring staged = L"C:\\My Temp\\ade.exe";
+    const std::wstring staged = L"C:\\My Temp\\Pruvolt-1\\ade.exe";
     std::vector<std::wstring> steps;
     for (const auto& entry : fake.log) {
         if (!entry.starts_with(L"FileExists") && !entry.starts_with(L"Environment") &&
@@ -97,21 +107,31 @@ TEST_F(Switches, RepairStagesRunsTheInstallerQuietWaitsAndProbesAgain) {
     EXPECT_THAT(steps,
                 ElementsAre(L"PreviousInstanceRunning", L"Open", L"WriteOutputLine(錯誤代碼 (3706))",
                             L"WriteOutputLine(回報內容：找不到提供者。)",
-                            L"CopyFileTo(C:\\Tools\\ade.exe|" + staged + L")",
+                            L"CreatePrivateFolder(C:\\My Temp\\Pruvolt-1)",
+                            L"CopyAndHold(C:\\Tools\\ade.exe|" + staged + L")",
                             L"WriteOutputLine(已將安裝程式 C:\\Tools\\ade.exe 複製到 " + staged + L")",
-                            L"WriteOutputLine(啟動安裝程式並等候結束：\"" + staged + L"\" /quiet)",
-                            L"RunAndWait(" + staged + L"|\"" + staged + L"\" /quiet|1)",
+                            L"WriteOutputLine(啟動安裝程式並等候結束：\"" + staged + L"\" /quiet /norestart)",
+                            L"Verify(" + staged + L"|C:\\Tools\\ade.exe)",
+                            L"RunAndWait(" + staged + L"|\"" + staged + L"\" /quiet /norestart|1|1800000)",
                             L"WriteOutputLine(安裝程式已結束，結束代碼 0)", L"Open",
                             L"WriteOutputLine(資料庫正常連線)",
-                            L"WriteOutputLine(不需要安裝 Access Database Engine)"));
+                            L"WriteOutputLine(不需要安裝 Access Database Engine)",
+                            L"RemovePrivateFolder(C:\\My Temp\\Pruvolt-1)"));
+    EXPECT_THAT(fake.heldCopies, IsEmpty());
+    EXPECT_THAT(fake.privateFolders, IsEmpty());
+    EXPECT_FALSE(fake.files.contains(staged));
+    EXPECT_EQ(fake.files[L"C:\\Temp\\ade.exe"], "waiting in TMP");
 }
 
 struct RepairCase {
     bool previousInstance = false;
     bool probeFails = true;
     bool sourceMissing = false;
-    std::optional<PlatformError> copyError = std::nullopt, runError = std::nullopt;
+    std::optional<PlatformError> folderError = std::nullopt, copyError = std::nullopt,
+                                 runError = std::nullopt;
     std::uint32_t installerExit = 0;
+    bool installerOutlivesLimit = false;
+    bool changedBeforeTheRun = false;
     std::optional<PlatformError> secondProbeError = std::nullopt;
     std::uint32_t exitCode = 0;
     std::wstring lastLine = L"";
@@ -124,36 +144,70 @@ TEST_P(RepairExit, IsTheFirstFailureThatDecides) {
     fake.previousInstance = c.previousInstance;
     if (c.probeFails) fake.openError = PlatformError{3706, L"找不到提供者。"};
     if (c.sourceMissing) fake.files.clear();
+    fake.privateFolderError = c.folderError;
     fake.copyError = c.copyError;
     fake.runError = c.runError;
     fake.installerExitCode = c.installerExit;
+    fake.installerOutlivesLimit = c.installerOutlivesLimit;
+    if (c.changedBeforeTheRun) {
+        // Whatever copies itself over the staged file is caught before the installer runs.
+        fake.whileWriting = [this](const std::wstring& line) {
+            if (line.starts_with(L"已將安裝程式")) fake.files[L"C:\\Users\\me\\AppData\\Local\\Temp\\Pruvolt-1\\ade.exe"] = "?";
+        };
+    }
     fake.whileInstallerRuns = [this, &c] { fake.openError = c.secondProbeError; };
     EXPECT_EQ(Run({L"-REPAIR"}), c.exitCode);
     ASSERT_FALSE(fake.output.empty());
     EXPECT_EQ(fake.output.back(), c.lastLine);
+    if (c.changedBeforeTheRun) EXPECT_THAT(fake.LogOf(L"RunAndWait"), IsEmpty());
+    EXPECT_THAT(fake.privateFolders, IsEmpty());
 }
 
 const PlatformError kBadFormat{-2147024703, L"不是有效的 Win32 應用程式。"};
+const std::wstring kRestartLine = L"安裝程式要求重新開機，重新開機後安裝才會完成";
 
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, RepairExit,
     ::testing::Values(
-        RepairCase{.previousInstance = true, .exitCode = 183,
+        RepairCase{.previousInstance = true, .exitCode = 1618,
                    .lastLine = L"另一個 Pruvolt 正在執行 (視窗或 /repair)，本次不修復"},
         RepairCase{.probeFails = false, .exitCode = 0, .lastLine = kSuccessLines[1]},
         RepairCase{.sourceMissing = true, .exitCode = 2, .lastLine = L"找不到安裝程式：C:\\Tools\\ade.exe"},
+        RepairCase{.folderError = PlatformError{-2147024891, L"存取被拒。"}, .exitCode = 2147942405u,
+                   .lastLine = L"回報內容：存取被拒。"},
         RepairCase{.copyError = PlatformError{-2147024784, L"磁碟已滿。"}, .exitCode = 2147942512u,
                    .lastLine = L"回報內容：磁碟已滿。"},
+        RepairCase{.changedBeforeTheRun = true, .exitCode = 2147942405u,
+                   .lastLine = L"回報內容：staged copy changed"},
         RepairCase{.runError = PlatformError{static_cast<std::int32_t>(0x800702E4), L"需要提升權限。"},
                    .exitCode = 740,
                    .lastLine = L"安裝程式需要系統管理員權限，無人值守執行無法回應權限提示：請以系統管理員身分執行 /repair"},
         RepairCase{.runError = kBadFormat, .exitCode = 2147942593u,
                    .lastLine = L"回報內容：不是有效的 Win32 應用程式。"},
+        RepairCase{.installerOutlivesLimit = true, .exitCode = 1460,
+                   .lastLine = L"安裝程式執行超過 30 分鐘仍未結束，不再等候 (安裝程式仍在執行)"},
         RepairCase{.installerExit = 1603, .secondProbeError = PlatformError{3706, L"仍然失敗"},
                    .exitCode = 1603, .lastLine = L"回報內容：仍然失敗"},
         RepairCase{.installerExit = 0, .secondProbeError = PlatformError{-2147467259, L"仍然失敗"},
                    .exitCode = 2147500037u, .lastLine = L"回報內容：仍然失敗"},
-        RepairCase{.installerExit = 3010, .exitCode = 0, .lastLine = kSuccessLines[1]}));
+        // An error numbered 0 is a failure all the same.
+        RepairCase{.installerExit = 0, .secondProbeError = PlatformError{0, L"仍然失敗"},
+                   .exitCode = 1, .lastLine = L"回報內容：仍然失敗"},
+        // A restart to come is passed on, whatever the second probe says.
+        RepairCase{.installerExit = 3010, .exitCode = 3010, .lastLine = kRestartLine},
+        RepairCase{.installerExit = 3010, .secondProbeError = PlatformError{3706, L"仍然失敗"},
+                   .exitCode = 3010, .lastLine = kRestartLine},
+        RepairCase{.installerExit = 1641, .secondProbeError = PlatformError{3706, L"仍然失敗"},
+                   .exitCode = 1641, .lastLine = kRestartLine}));
+
+// What escapes the run, whatever it is, gives its line and a failure's code.
+TEST_F(Switches, AnErrorThatEscapesTheRunIsWrittenAndNeverExitsZero) {
+    fake.openError = PlatformError{3706, L"找不到提供者。"};
+    fake.whileInstallerRuns = [] { throw std::bad_alloc(); };
+    EXPECT_EQ(Run({L"/repair"}), 0x8007000Eu);
+    EXPECT_EQ(fake.output.back(), L"執行階段錯誤 (-2147024882)");
+    EXPECT_THAT(fake.privateFolders, IsEmpty());
+}
 
 TEST_F(Switches, AnythingElseWritesTheUsageAndExits87WithoutProbing) {
     EXPECT_EQ(Run({L"/install"}), 87u);
@@ -172,6 +226,14 @@ TEST_F(Switches, UsageWithNowhereToWriteIsAMessageBoxWithTheWindowsCaption) {
     EXPECT_EQ(fake.messageBoxes[0].title, L"Pruvolt & Installer");
     EXPECT_EQ(fake.messageBoxes[0].buttons, 0x1030u);
     EXPECT_TRUE(fake.messageBoxes[0].prompt.starts_with(L"用法："));
+}
+
+// In a service's session nobody could dismiss the box, and the tool that started us would wait.
+TEST_F(Switches, UsageWhereNobodyCanSeeItOnlyExits87) {
+    fake.hasOutput = false;
+    fake.interactive = false;
+    EXPECT_EQ(Run({L"/chek"}), 87u);
+    EXPECT_THAT(fake.messageBoxes, IsEmpty());
 }
 
 }  // namespace
