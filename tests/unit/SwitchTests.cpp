@@ -45,6 +45,9 @@ TEST(ReadSwitch, OneSwitchInAnyCaseWithSlashOrDashElseUsage) {
         {{L"/chec"}, Switch::Usage},      {{L"--check"}, Switch::Usage},
         {{L"/"}, Switch::Usage},          {{L""}, Switch::Usage},
         {{L"/check", L"/repair"}, Switch::Usage}, {{L"/repair", L"x"}, Switch::Usage},
+        {{L"-DIAGNOSE"}, Switch::Diagnose},       {{L"/diagnose", L"-Json"}, Switch::DiagnoseJson},
+        {{L"/json"}, Switch::Usage},              {{L"/json", L"/diagnose"}, Switch::Usage},
+        {{L"/check", L"/json"}, Switch::Usage},   {{L"/diagnose", L"/json", L"x"}, Switch::Usage},
     };
     for (const auto& [arguments, expected] : rows) {
         SCOPED_TRACE(testing::PrintToString(arguments.size()) + " arguments, first " +
@@ -158,7 +161,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Switches, AnythingElseWritesTheUsageAndExits87WithoutProbing) {
     EXPECT_EQ(Run({L"/install"}), 87u);
     ASSERT_FALSE(fake.output.empty());
-    EXPECT_TRUE(fake.output[0].starts_with(L"用法：pruvolt.exe [/check | /repair]"));
+    EXPECT_TRUE(fake.output[0].starts_with(L"用法：pruvolt.exe [/check | /repair | /diagnose [/json]]"));
     EXPECT_THAT(fake.messageBoxes, IsEmpty());
     EXPECT_THAT(fake.LogOf(L"CreateRecordset"), IsEmpty());
 }
