@@ -66,6 +66,11 @@ std::uint32_t Repair(Platform& platform) {
     if (!Probe(platform)) {
         return 0;
     }
+    // What the diagnosis finds, before anything is staged; an installer that the installed
+    // Office's bitness rules out is not started.
+    if (!mdlDiagnose::WriteFindingsBeforeRepair(platform)) {
+        return mdlDiagnose::kExitInstallPlatformUnsupported;
+    }
 
     try {
         if (!StageInstaller(platform)) {

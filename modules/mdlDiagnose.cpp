@@ -1,6 +1,6 @@
 // The diagnosis: what the registry says of the Access engines, Office and the installer, gathered
-// through the platform; and /diagnose's report of it. The findings are in mdlDiagnoseFindings.cpp,
-// the report in mdlDiagnoseReport.cpp.
+// through the platform; and the two runs that write it, /diagnose and /repair's findings. The
+// findings are in mdlDiagnoseFindings.cpp, the report in mdlDiagnoseReport.cpp.
 #include "modules/mdlDiagnose.h"
 
 #include "modules/mdlCommon.h"
@@ -237,6 +237,21 @@ void WriteReport(Platform& platform, const std::optional<PlatformError>& probeFa
         return;
     }
     for (const auto& line : ReportLines(facts, findings)) platform.WriteOutputLine(line);
+}
+
+bool WriteFindingsBeforeRepair(Platform& platform) {
+    const Facts facts = Gather(platform);
+    bool blocked = false;
+    for (const auto& finding : FindingsOf(facts)) {
+        platform.WriteOutputLine(FindingLine(finding));
+        blocked = blocked || finding.code == Code::InstallerBlockedByOffice;
+    }
+    if (!blocked) return true;
+    // Office has the bitness that the installer has not.
+    const int officeBits = facts.installer.bits == 64 ? 32 : 64;
+    platform.WriteOutputLine(
+        Fill(texts::kRepairRefused, {InstallerName(facts.installer), BitsNumber(officeBits)}));
+    return false;
 }
 
 }  // namespace pruvolt::mdlDiagnose

@@ -1,4 +1,4 @@
-// The diagnosis behind /diagnose: which Access engines this PC has registered, in which
+// The diagnosis behind /diagnose and /repair: which Access engines this PC has registered, in which
 // bitness, what Office and which installer it has, and the findings drawn from that. Gathered
 // through the platform, judged by a pure function, written as lines or as one JSON object.
 #pragma once
@@ -11,6 +11,10 @@
 #include "platform/Platform.h"
 
 namespace pruvolt::mdlDiagnose {
+
+// The exit code of a /repair that will not start an installer that Office rules out:
+// ERROR_INSTALL_PLATFORM_UNSUPPORTED.
+inline constexpr std::uint32_t kExitInstallPlatformUnsupported = 1633;
 
 // Jet 4.0's OLE DB provider, as the probe names it everywhere but on Windows 7.
 inline constexpr wchar_t kJetProgId[] = L"Microsoft.Jet.OLEDB.4.0";
@@ -84,5 +88,10 @@ std::wstring ReportJson(const std::optional<PlatformError>& probeFailure, const 
 
 // /diagnose after its probe: gathers, judges, and writes the report (lines, or the JSON object).
 void WriteReport(Platform& platform, const std::optional<PlatformError>& probeFailure, bool json);
+
+// /repair after its probe failed: writes the findings, one line each. False when the installer
+// must not be started because it has another bitness than the installed Office; a line then says
+// so and what to install instead.
+bool WriteFindingsBeforeRepair(Platform& platform);
 
 }  // namespace pruvolt::mdlDiagnose

@@ -42,7 +42,7 @@ inline std::wstring InstallerName(const Installer& installer) {
     return installer.file.substr(installer.file.rfind(L'\\') + 1);
 }
 
-// "[code] text", as the lines of /diagnose give a finding.
+// "[code] text", as the lines of /diagnose and /repair give a finding.
 inline std::wstring FindingLine(const Finding& finding) {
     return L"[" + std::wstring(CodeName(finding.code)) + L"] " + finding.text;
 }

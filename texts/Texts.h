@@ -110,4 +110,9 @@ inline constexpr wchar_t kFindingInstallerMissing[] =
     L"找不到安裝程式 {1}：請將 {2} 位元的 Access Database Engine 可轉散發套件以 {3} 之名放在 "
     L"pruvolt.exe 旁 (見 PACKAGING.txt)";
 
+// /repair when the installer has another bitness than the installed Office: {1} the installer's
+// name, {2} Office's bitness.
+inline constexpr wchar_t kRepairRefused[] =
+    L"不啟動安裝程式 {1}：它與已安裝的 Office 位元不同；請改安裝 {2} 位元的 Access Database Engine";
+
 }  // namespace pruvolt::texts

@@ -1,5 +1,6 @@
 // The diagnosis against a scripted registry: which registrations of which view become which
-// findings, and the report as a deployment tool reads it (lines and JSON).
+// findings, the report as a deployment tool reads it (lines and JSON), and /repair refusing an
+// installer that the installed Office rules out.
 #include <functional>
 #include <string>
 #include <vector>
@@ -219,6 +220,19 @@ TEST_F(Diagnosis, LinesFollowTheProbesLinesViewByView) {
                     testing::StartsWith(
                         L"[engine-other-bitness] Microsoft.ACE.OLEDB.16.0 只註冊在 64 位元"),
                     testing::StartsWith(L"[installer-blocked-by-office] 已安裝 32 位元的 Office")));
+}
+
+TEST_F(Diagnosis, RepairWritesTheFindingsAndRefusesAnInstallerThatOfficeRulesOut) {
+    fake.openError = PlatformError{3706, L"找不到提供者。"};
+    InstallClickToRun(fake, L"16.0.17928.20156", L"x86");
+
+    EXPECT_EQ(Run({L"/repair"}), 1633u);
+    EXPECT_THAT(fake.output, ElementsAre(L"錯誤代碼 (3706)", L"回報內容：找不到提供者。",
+                                         testing::StartsWith(L"[installer-blocked-by-office] "),
+                                         L"不啟動安裝程式 ade64.exe：它與已安裝的 Office 位元不同；"
+                                         L"請改安裝 32 位元的 Access Database Engine"));
+    EXPECT_THAT(fake.LogOf(L"CopyFileTo"), IsEmpty());
+    EXPECT_THAT(fake.LogOf(L"RunAndWait"), IsEmpty());
 }
 
 TEST(JsonWriter, EscapesQuotesBackslashesControlsAndEverythingBeyondAscii) {

@@ -20,6 +20,14 @@ class Switches : public FormTest {
     Switches() {
         fake.environment[L"TMP"] = L"C:\\Temp";
         fake.files[L"C:\\Tools\\ade.exe"] = "x86";
+        // Jet 4.0 as Windows registers it: a machine on which the diagnosis finds nothing.
+        fake.SetMachineString(RegistryView::Bits32,
+                              L"SOFTWARE\\Classes\\Microsoft.Jet.OLEDB.4.0\\CLSID", L"",
+                              L"{dee35070-506b-11cf-b1aa-00aa00b8de95}");
+        fake.SetMachineString(RegistryView::Bits32,
+                              L"SOFTWARE\\Classes\\CLSID\\{dee35070-506b-11cf-b1aa-00aa00b8de95}\\InprocServer32",
+                              L"", L"C:\\Windows\\System32\\msjetoledb40.dll");
+        fake.files[L"C:\\Windows\\System32\\msjetoledb40.dll"] = "jet";
     }
 
     // Runs the program with the arguments; the window is never touched.
