@@ -15,6 +15,7 @@ inline constexpr std::uint32_t kInvalidParameter = 87;        // ERROR_INVALID_P
 inline constexpr std::uint32_t kElevationRequired = 740;      // ERROR_ELEVATION_REQUIRED
 inline constexpr std::uint32_t kTimeout = 1460;               // ERROR_TIMEOUT
 inline constexpr std::uint32_t kBusy = 1618;                  // ERROR_INSTALL_ALREADY_RUNNING
+inline constexpr std::uint32_t kInstallPlatformUnsupported = 1633;  // ERROR_INSTALL_PLATFORM_UNSUPPORTED
 inline constexpr std::uint32_t kRestartStarted = 1641;        // ERROR_SUCCESS_REBOOT_INITIATED
 inline constexpr std::uint32_t kRestartRequired = 3010;       // ERROR_SUCCESS_REBOOT_REQUIRED
 

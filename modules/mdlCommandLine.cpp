@@ -1,4 +1,4 @@
-// The switches /check and /repair, and the usage for anything else.
+// The switches /check, /repair and /diagnose, and the usage for anything else.
 #include "modules/mdlCommandLine.h"
 
 #include <new>
@@ -6,6 +6,7 @@
 
 #include "modules/ExitCodes.h"
 #include "modules/mdlCommon.h"
+#include "modules/mdlDiagnose.h"
 #include "platform/DecimalText.h"
 #include "texts/Texts.h"
 
@@ -32,17 +33,22 @@ void WriteLines(Platform& platform, const std::wstring& text) {
     }
 }
 
-// The probe as the window runs it; writes the lines its label would show. Empty on success.
-std::optional<PlatformError> Probe(Platform& platform) {
+// The probe as the window runs it. Empty on success.
+std::optional<PlatformError> RunProbe(Platform& platform) {
     try {
         mdlCommon::SetConnectionString(platform);
         (void)mdlCommon::OpenTestRecordset(platform);
-        WriteLines(platform, texts::kSuccess);
         return std::nullopt;
     } catch (const PlatformError& error) {
-        WriteLines(platform, mdlCommon::FailureText(error));
         return error;
     }
+}
+
+// The probe, and the lines its label would show.
+std::optional<PlatformError> Probe(Platform& platform) {
+    const auto failure = RunProbe(platform);
+    WriteLines(platform, failure ? mdlCommon::FailureText(*failure) : std::wstring(texts::kSuccess));
+    return failure;
 }
 
 std::uint32_t Check(Platform& platform) {
@@ -60,6 +66,11 @@ std::uint32_t Repair(Platform& platform) {
     }
     if (!Probe(platform)) {
         return exitcodes::kSuccess;
+    }
+    // What the diagnosis finds, before anything is staged; an installer that the installed
+    // Office's bitness rules out is not started.
+    if (!mdlDiagnose::WriteFindingsBeforeRepair(platform)) {
+        return exitcodes::kInstallPlatformUnsupported;
     }
 
     // A folder of this run's own, which nobody but SYSTEM, the Administrators and this account
@@ -119,6 +130,13 @@ std::uint32_t Repair(Platform& platform) {
     return installer.exitCode != 0 ? installer.exitCode : exitcodes::ForError(failure->number);
 }
 
+// The probe with its lines, then the report; in JSON, the probe's outcome is part of the one object.
+std::uint32_t Diagnose(Platform& platform, bool json) {
+    const auto failure = json ? RunProbe(platform) : Probe(platform);
+    mdlDiagnose::WriteReport(platform, failure, json);
+    return failure ? exitcodes::ForError(failure->number) : exitcodes::kSuccess;
+}
+
 std::uint32_t Usage(Platform& platform) {
     if (platform.HasOutput()) {
         WriteLines(platform, texts::kUsage);
@@ -149,6 +167,10 @@ std::uint32_t RunChosen(Platform& platform, const std::vector<std::wstring>& arg
         return Check(platform);
     case Switch::Repair:
         return Repair(platform);
+    case Switch::Diagnose:
+        return Diagnose(platform, false);
+    case Switch::DiagnoseJson:
+        return Diagnose(platform, true);
     case Switch::Usage:
         break;
     }
@@ -172,6 +194,10 @@ Switch ReadSwitch(const std::vector<std::wstring>& arguments) {
     if (arguments.size() == 1) {
         if (IsSwitch(arguments[0], L"check")) return Switch::Check;
         if (IsSwitch(arguments[0], L"repair")) return Switch::Repair;
+        if (IsSwitch(arguments[0], L"diagnose")) return Switch::Diagnose;
+    }
+    if (arguments.size() == 2 && IsSwitch(arguments[0], L"diagnose") && IsSwitch(arguments[1], L"json")) {
+        return Switch::DiagnoseJson;
     }
     return Switch::Usage;
 }

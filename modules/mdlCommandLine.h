@@ -1,6 +1,7 @@
 // The program's switches for scripts and deployment tools: /check runs the probe, /repair runs the
-// probe and, when it fails, the installer unattended and the probe again. Neither creates a window;
-// both answer with an exit code and write what the window would show, one line a step.
+// probe and, when it fails, the installer unattended and the probe again, /diagnose runs the probe
+// and reports the Access engines, Office and the installer. None creates a window; each answers
+// with an exit code and writes what the window would show, one line a step.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +12,7 @@
 
 namespace pruvolt::mdlCommandLine {
 
-enum class Switch { Check, Repair, Usage };
+enum class Switch { Check, Repair, Diagnose, DiagnoseJson, Usage };
 
 // How long /repair waits for the installer and everything it starts: well past the minutes an
 // installation of the engine takes, and under the hour that deployment tools give an installation
@@ -19,8 +20,8 @@ enum class Switch { Check, Repair, Usage };
 // time-out.
 inline constexpr std::uint32_t kInstallerLimitMinutes = 30;
 
-// "/check" or "-check", "/repair" or "-repair", in any case, as the only argument; anything else
-// asks for the usage.
+// "/check", "/repair" or "/diagnose" (each also with "-"), in any case, as the only argument, or
+// "/diagnose /json"; anything else asks for the usage.
 Switch ReadSwitch(const std::vector<std::wstring>& arguments);
 
 // Runs what the arguments (at least one) ask for and returns the process's exit code (ExitCodes.h).

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,22 @@ struct OsVersionInfoA {
     char szCSDVersion[128];
 };
 static_assert(sizeof(OsVersionInfoA) == 148);
+
+// Which of the two registries of 64-bit Windows a read goes to: the one 32-bit programs see
+// (KEY_WOW64_32KEY) or the one 64-bit programs see (KEY_WOW64_64KEY). On 32-bit Windows both name
+// its one registry.
+enum class RegistryView { Bits32, Bits64 };
+
+// A string value as the registry holds it: REG_EXPAND_SZ data is not yet expanded.
+struct RegistryString {
+    std::wstring text;
+    bool expand = false;  // REG_EXPAND_SZ
+};
+
+// What one diagnosis reads of the registry at most: registry data is input, and a value or a list
+// larger than these is no registration this program looks for.
+inline constexpr std::size_t kRegistryTextLimit = 2048;  // characters of one string value
+inline constexpr std::size_t kRegistryListLimit = 256;   // names of one listing
 
 // An ADO recordset. Released when its owner goes; never closed explicitly.
 class AdoRecordset {
@@ -218,6 +235,43 @@ public:
     virtual RunResult RunAndWait(const std::wstring& applicationPath,
                                  const std::wstring& commandLine, int windowStyle,
                                  std::uint32_t limitMs) = 0;
+
+    // --- Reading the machine, for a diagnosis; nothing here raises ------------------------------
+    // Registry keys are named below HKEY_LOCAL_MACHINE (e.g. SOFTWARE\ODBC\ODBCINST.INI), in the
+    // view asked for, whatever this process's own bitness; a key that is missing, or that this
+    // process may not read, reads as empty.
+
+    // The data of a REG_SZ or REG_EXPAND_SZ value ("" names the key's default value), up to its
+    // first NUL. Empty when the value is missing, of another type, or longer than
+    // kRegistryTextLimit characters.
+    virtual std::optional<RegistryString> ReadMachineString(RegistryView view,
+                                                            const std::wstring& key,
+                                                            const std::wstring& name) = 0;
+
+    // The names of the key's subkeys that start with `prefix` (ASCII letters in any case), in the
+    // registry's order; the first kRegistryListLimit of them.
+    virtual std::vector<std::wstring> MachineSubkeys(RegistryView view, const std::wstring& key,
+                                                     const std::wstring& prefix) = 0;
+
+    // The names of the key's values, in the registry's order; the first kRegistryListLimit of
+    // them, the default value left out.
+    virtual std::vector<std::wstring> MachineValueNames(RegistryView view,
+                                                        const std::wstring& key) = 0;
+
+    // The text with each %name% that this process's environment sets replaced by its value
+    // (ExpandEnvironmentStringsW); other % signs stay as written. The text as it came when the
+    // result would be longer than kRegistryTextLimit characters.
+    virtual std::wstring ExpandEnvironmentText(const std::wstring& text) = 0;
+
+    // True when a file, not a folder, is at the path, as this process's file-system view sees it
+    // (under WOW64, System32 is SysWOW64 and Sysnative is System32). It only asks for the file's
+    // attributes: nothing is opened, loaded or started. False when nothing is there or it cannot
+    // be reached.
+    virtual bool FileIsPresent(const std::wstring& path) = 0;
+
+    // This process's bitness: 32 for the program as shipped, 64 for the test flavour built for
+    // 64-bit Windows.
+    virtual int ProcessBits() = 0;
 };
 
 }  // namespace pruvolt

@@ -33,9 +33,11 @@ inline constexpr wchar_t kUnexpectedErrorClose[] = L")\r\n\r\n";
 // The probe's lines are those of the label's success and failure texts, without empty lines.
 
 inline constexpr wchar_t kUsage[] =
-    L"用法：pruvolt.exe [/check | /repair]\r\n"
-    L"  /check   只測試資料庫連線，不開啟視窗；結束代碼 0 表示連線正常，否則為錯誤代碼\r\n"
-    L"  /repair  測試連線；失敗時以 /quiet /norestart 安裝資料庫驅動程式，等候安裝結束後再測試一次\r\n"
+    L"用法：pruvolt.exe [/check | /repair | /diagnose [/json]]\r\n"
+    L"  /check     只測試資料庫連線，不開啟視窗；結束代碼 0 表示連線正常，否則為錯誤代碼\r\n"
+    L"  /repair    測試連線；失敗時以 /quiet /norestart 安裝資料庫驅動程式，等候安裝結束後再測試一次\r\n"
+    L"  /diagnose  測試連線，再報告本機 32 與 64 位元的 Access 資料庫引擎、Office、安裝程式及發現的問題；"
+    L"加上 /json 時改為輸出一個 JSON 物件\r\n"
     L"不加參數時開啟程式視窗。";
 inline constexpr wchar_t kAlreadyRunning[] = L"另一個 Pruvolt 正在執行 (視窗或 /repair)，本次不修復";
 // kInstallerMissing, then the installer's path beside the program.
@@ -55,5 +57,68 @@ inline constexpr wchar_t kInstallerEnded[] = L"安裝程式已結束，結束代
 inline constexpr wchar_t kInstallerOutlivedBefore[] = L"安裝程式執行超過 ";
 inline constexpr wchar_t kInstallerOutlivedAfter[] = L" 分鐘仍未結束，不再等候 (安裝程式仍在執行)";
 inline constexpr wchar_t kRestartNeeded[] = L"安裝程式要求重新開機，重新開機後安裝才會完成";
+
+// --- /diagnose: the report after the probe's lines ----------------------------------------------
+// In the texts with {1}, {2}, ... the logic puts in the values that the comment names.
+
+// {1} the version as the probe reads it, {2} kBits64 or kBits32, {3} the probe's bitness.
+inline constexpr wchar_t kReportWindows[] = L"Windows 版本 {1} (平台.主.次版本)，{2}；測試連線的程式為 {3} 位元";
+inline constexpr wchar_t kBits64[] = L"64 位元";
+inline constexpr wchar_t kBits32[] = L"32 位元";
+inline constexpr wchar_t kBitsUnknown[] = L"位元不明";
+// Headings of the lists of one registry view: {1} its bitness.
+inline constexpr wchar_t kReportOleDb[] = L"OLE DB 提供者 ({1} 位元登錄檢視)：";
+inline constexpr wchar_t kReportOdbc[] = L"ODBC 驅動程式 ({1} 位元登錄檢視)：";
+// {1} the provider's or driver's name, {2} its file, {3} one of the three file states below.
+inline constexpr wchar_t kReportRegistration[] = L"  {1}：{2} ({3})";
+inline constexpr wchar_t kFilePresent[] = L"檔案存在";
+inline constexpr wchar_t kFileMissing[] = L"檔案不存在";
+inline constexpr wchar_t kFileNotChecked[] = L"未檢查：不是本機磁碟上的路徑";
+inline constexpr wchar_t kReportNone[] = L"  (無)";
+inline constexpr wchar_t kReportOffice[] = L"Office：";
+// {1} the version, {2} its bitness (kBits64, kBits32 or kBitsUnknown).
+inline constexpr wchar_t kReportClickToRun[] = L"  隨選即用 (Click-to-Run) {1}，{2}";
+inline constexpr wchar_t kReportMsi[] = L"  MSI 安裝 {1}，{2}";
+// {1} the installer's path, {2} its bitness, {3} kInstallerBeside or kInstallerNotBeside.
+inline constexpr wchar_t kReportInstaller[] = L"安裝程式：{1}，{2}，{3}";
+inline constexpr wchar_t kInstallerBeside[] = L"在本程式旁";
+inline constexpr wchar_t kInstallerNotBeside[] = L"不在本程式旁";
+inline constexpr wchar_t kReportNoFindings[] = L"未發現問題";
+// {1} the number of findings; each then follows on a line of its own: [code] text.
+inline constexpr wchar_t kReportFindings[] = L"發現的問題 ({1})：";
+
+// The findings: what is wrong, and what to do.
+inline constexpr wchar_t kFindingJetMissing[] =
+    L"32 位元登錄檢視中沒有 Microsoft.Jet.OLEDB.4.0，或它的 DLL 已不存在：Jet 4.0 只有 32 位元，"
+    L"隨 Windows 提供，Access Database Engine 不會安裝它；請以 sfc /scannow 修復 Windows 系統檔案，"
+    L"或在含有 Jet 的完整版 Windows (不是 Server Core) 上執行";
+// {1} the name, {2} the view it is registered in, {3} the probe's bitness.
+inline constexpr wchar_t kFindingEngineOtherBitness[] =
+    L"{1} 只註冊在 {2} 位元登錄檢視，{3} 位元的程式 (包括本程式的測試) 無法載入它：{3} 位元的應用程式需要 "
+    L"{3} 位元的 Access Database Engine；一台電腦只能有一種位元的引擎，請改用 {2} 位元的應用程式，"
+    L"或移除 {2} 位元的引擎 (及同位元的 Office) 後安裝 {3} 位元的引擎";
+// {1} the name, {2} its view's bitness, {3} the file.
+inline constexpr wchar_t kFindingRegisteredFileMissing[] =
+    L"{1} ({2} 位元) 已註冊，但它的檔案 {3} 不存在：請修復或重新安裝提供它的軟體 "
+    L"(Access Database Engine、Office 或 Windows)";
+// {1} the version.
+inline constexpr wchar_t kFindingClickToRunIsolated[] =
+    L"隨選即用 (Click-to-Run) Office {1} 早於版本 2009 (組建 13231)，它的 Access 資料庫引擎在 Office 的"
+    L"虛擬環境內，Office 以外的程式看不到：請將 Office 更新到版本 2009 或更新的版本，"
+    L"或安裝 Access 2013 Runtime";
+// {1} Office's bitness, {2} the installer's name, {3} its bitness.
+inline constexpr wchar_t kFindingInstallerBlockedByOffice[] =
+    L"已安裝 {1} 位元的 Office，而本程式會執行的安裝程式 {2} 是 {3} 位元：Access Database Engine 的"
+    L"安裝程式顯示視窗時會拒絕安裝，以 /quiet 強制安裝則形成不受支援的混合，Office 每次啟動都會出現警告；"
+    L"請改安裝與 Office 相同位元 ({1} 位元) 的 Access Database Engine";
+// {1} the installer's path, {2} its bitness, {3} its name.
+inline constexpr wchar_t kFindingInstallerMissing[] =
+    L"找不到安裝程式 {1}：請將 {2} 位元的 Access Database Engine 可轉散發套件以 {3} 之名放在 "
+    L"pruvolt.exe 旁 (見 PACKAGING.txt)";
+
+// /repair when the installer has another bitness than the installed Office: {1} the installer's
+// name, {2} Office's bitness.
+inline constexpr wchar_t kRepairRefused[] =
+    L"不啟動安裝程式 {1}：它與已安裝的 Office 位元不同；請改安裝 {2} 位元的 Access Database Engine";
 
 }  // namespace pruvolt::texts

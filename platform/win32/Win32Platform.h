@@ -1,7 +1,8 @@
 // The platform on Windows. Its members live by job: MainWindow.cpp (the window and its controls),
 // MessageLoop.cpp (the message loop, delivery to the handlers, the unexpected-error report),
 // SystemCalls.cpp (instance lock, folders, environment, version, WOW64), Processes.cpp (starting
-// programs), Components.cpp (the COM components) and SwitchOutput.cpp (a run with a switch).
+// programs), Components.cpp (the COM components), SwitchOutput.cpp (a run with a switch) and
+// Registry.cpp (the registry and files as a diagnosis reads them).
 #pragma once
 
 #include <windows.h>
@@ -77,6 +78,15 @@ public:
     void WriteOutputLine(const std::wstring& line) override;
     RunResult RunAndWait(const std::wstring& applicationPath, const std::wstring& commandLine,
                          int windowStyle, std::uint32_t limitMs) override;
+
+    std::optional<RegistryString> ReadMachineString(RegistryView view, const std::wstring& key,
+                                                    const std::wstring& name) override;
+    std::vector<std::wstring> MachineSubkeys(RegistryView view, const std::wstring& key,
+                                             const std::wstring& prefix) override;
+    std::vector<std::wstring> MachineValueNames(RegistryView view, const std::wstring& key) override;
+    std::wstring ExpandEnvironmentText(const std::wstring& text) override;
+    bool FileIsPresent(const std::wstring& path) override;
+    int ProcessBits() override;
 
     // The report of a failure that no handler expected ("執行階段錯誤 (n)"): stops both timers
     // and every further handler, shows the report, then ends the program with

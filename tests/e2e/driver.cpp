@@ -208,17 +208,23 @@ std::wstring MessageBoxPrompt(HWND box) {
     return prompt;
 }
 
-HKEY RootKey(const std::wstring& name) {
+// A root key by name, and the registry view it names: HKLM32 and HKLM64 are HKEY_LOCAL_MACHINE in
+// the 32-bit and the 64-bit view, whatever the driver's own bitness; the others are in the
+// driver's own view (the program's).
+HKEY RootKey(const std::wstring& name, REGSAM& view) {
+    view = 0;
     if (name == L"HKCU") return HKEY_CURRENT_USER;
     if (name == L"HKLM") return HKEY_LOCAL_MACHINE;
     if (name == L"HKCR") return HKEY_CLASSES_ROOT;
-    return nullptr;
+    view = name == L"HKLM32" ? KEY_WOW64_32KEY : name == L"HKLM64" ? KEY_WOW64_64KEY : 0;
+    return view != 0 ? HKEY_LOCAL_MACHINE : nullptr;
 }
 
 // reg<TAB>set|delete|deletekey|query<TAB>ROOT\key<TAB>name<TAB>type<TAB>data: the prefix's
 // registry, written and read in this process (one process start instead of one reg.exe for each
 // value: on an emulated machine each start costs seconds). An empty name is the key's default
 // value. Data travels as UTF-8 with no tabs or line breaks; REG_MULTI_SZ holds one string.
+// ROOT is one of RootKey's names.
 std::string Registry(const std::string& line) {
     std::vector<std::wstring> fields;
     std::size_t start = 0;
@@ -232,26 +238,33 @@ std::string Registry(const std::string& line) {
     const std::wstring& op = fields[1];
     const std::wstring& path = fields[2];
     const std::size_t slash = path.find(L'\\');
-    const HKEY root = RootKey(path.substr(0, slash));
+    REGSAM view = 0;
+    const HKEY root = RootKey(path.substr(0, slash), view);
     const std::wstring subkey = slash == std::wstring::npos ? L"" : path.substr(slash + 1);
     if (root == nullptr) return "error root";
     const std::wstring name = fields.size() > 3 ? fields[3] : L"";
     const wchar_t* valueName = name.empty() ? nullptr : name.c_str();
     if (op == L"deletekey") {
-        const LSTATUS status = ::RegDeleteTreeW(root, subkey.c_str());
-        if (status == ERROR_SUCCESS) ::RegDeleteKeyW(root, subkey.c_str());
+        // What is below the key, then the key itself, both in the view named.
+        HKEY key = nullptr;
+        LSTATUS status = ::RegOpenKeyExW(root, subkey.c_str(), 0, KEY_ALL_ACCESS | view, &key);
+        if (status == ERROR_SUCCESS) {
+            status = ::RegDeleteTreeW(key, nullptr);
+            ::RegCloseKey(key);
+            if (status == ERROR_SUCCESS) status = ::RegDeleteKeyExW(root, subkey.c_str(), view, 0);
+        }
         return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? "ok" : "error " + std::to_string(status);
     }
     if (op == L"delete") {
         HKEY key = nullptr;
-        if (::RegOpenKeyExW(root, subkey.c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return "ok";
+        if (::RegOpenKeyExW(root, subkey.c_str(), 0, KEY_SET_VALUE | view, &key) != ERROR_SUCCESS) return "ok";
         ::RegDeleteValueW(key, valueName);
         ::RegCloseKey(key);
         return "ok";
     }
     if (op == L"query") {
         HKEY key = nullptr;
-        if (::RegOpenKeyExW(root, subkey.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return "none";
+        if (::RegOpenKeyExW(root, subkey.c_str(), 0, KEY_QUERY_VALUE | view, &key) != ERROR_SUCCESS) return "none";
         wchar_t data[4096];
         DWORD size = sizeof(data) - sizeof(wchar_t);
         DWORD type = 0;
@@ -271,7 +284,7 @@ std::string Registry(const std::string& line) {
         data.push_back(L'\0');
         if (type == REG_MULTI_SZ) data.push_back(L'\0');
         HKEY key = nullptr;
-        if (::RegCreateKeyExW(root, subkey.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+        if (::RegCreateKeyExW(root, subkey.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view, nullptr, &key,
                               nullptr) != ERROR_SUCCESS) {
             return "error create";
         }

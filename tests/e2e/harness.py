@@ -10,6 +10,7 @@ import atexit
 import ctypes
 import json
 import os
+import re
 import select
 import shutil
 import signal
@@ -96,7 +97,8 @@ _registry_drivers = {}
 def registry(arch, *fields):
     """One registry operation through our driver (see driver.cpp): a driver process for each
     prefix, kept for this process's life, instead of one reg.exe start for each value. The driver
-    has the program's bitness, so in a 64-bit prefix it sees the 32-bit program's view."""
+    has the program's bitness, so in a 64-bit prefix HKLM, HKCR and HKCU are the 32-bit program's
+    view; HKLM32 and HKLM64 name HKEY_LOCAL_MACHINE in the 32-bit and the 64-bit view."""
     driver = _registry_drivers.get(arch)
     if driver is None or driver.process.poll() is not None:
         driver = _registry_drivers[arch] = Driver(arch)
@@ -402,6 +404,15 @@ class Run:
         answer = driver.ask(f'start "{self.folder}\\pruvolt.exe"')
         assert answer.startswith("ok "), answer
         return int(answer.split()[1])
+
+    def run_to_end(self, arguments, driver=None):
+        """Runs the program with the arguments, its output on a pipe, and waits for its end:
+        (exit code, the classes of the top-level windows it had as "|class|" names, its output)."""
+        timeout_ms = int(scaled(120) * 1000)
+        answer = (driver or self.driver).ask(f'runpipe {timeout_ms} "{self.folder}\\pruvolt.exe" {arguments}')
+        assert answer.startswith("ok "), answer
+        code, classes, output = re.fullmatch(r'ok (\d+) ("(?:[^"\\]|\\.)*") (.*)', answer).groups()
+        return int(code), json.loads(classes), json.loads(output)
 
     def second_driver(self):
         driver = Driver(self.arch)

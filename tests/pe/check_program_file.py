@@ -8,6 +8,9 @@ from pathlib import Path
 import pefile
 
 PROGRAM = Path(sys.argv.pop(1))
+# Windows' own DLLs. Each the program imports (kernel32, user32, gdi32, ole32, oleaut32, msvcrt,
+# and advapi32 for the registry that /diagnose reads) is also a KnownDLL, which Windows never loads
+# from the program's own folder.
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "ole32.dll", "oleaut32.dll", "msvcrt.dll",
                "advapi32.dll", "comctl32.dll", "shell32.dll", "uxtheme.dll"}
 # Words from which Windows guesses that a program without a requested execution level is an

@@ -3,6 +3,7 @@
 
 #include <sstream>
 
+#include "platform/AsciiText.h"
 #include "window/Layout.h"
 
 namespace pruvolt::test {
@@ -41,6 +42,11 @@ std::wstring Number(float value) {
 
 std::wstring Bool(bool value) {
     return value ? L"true" : L"false";
+}
+
+std::wstring Lower(std::wstring text) {
+    for (auto& c : text) c = AsciiLower(c);
+    return text;
 }
 
 class FakeRecordset final : public AdoRecordset {
@@ -300,6 +306,78 @@ RunResult FakePlatform::RunAndWait(const std::wstring& applicationPath,
     if (whileInstallerRuns) whileInstallerRuns();
     if (installerOutlivesLimit) return {0, true};
     return {installerExitCode, false};
+}
+
+void FakePlatform::SetMachineString(RegistryView view, const std::wstring& key,
+                                    const std::wstring& name, const std::wstring& text,
+                                    bool expand) {
+    RegistryKey& entry = registry[view][Lower(key)];
+    entry.path = key;
+    entry.values[Lower(name)] = {name, {text, expand}};
+}
+
+void FakePlatform::SetMachineStringInBoth(const std::wstring& key, const std::wstring& name,
+                                          const std::wstring& text) {
+    SetMachineString(RegistryView::Bits32, key, name, text);
+    SetMachineString(RegistryView::Bits64, key, name, text);
+}
+
+std::optional<RegistryString> FakePlatform::ReadMachineString(RegistryView view,
+                                                              const std::wstring& key,
+                                                              const std::wstring& name) {
+    const auto& keys = registry[view];
+    const auto found = keys.find(Lower(key));
+    if (found == keys.end()) return std::nullopt;
+    const auto value = found->second.values.find(Lower(name));
+    if (value == found->second.values.end()) return std::nullopt;
+    return value->second.data;
+}
+
+std::vector<std::wstring> FakePlatform::MachineSubkeys(RegistryView view, const std::wstring& key,
+                                                       const std::wstring& prefix) {
+    std::vector<std::wstring> names;
+    const std::wstring parent = Lower(key) + L"\\";
+    for (const auto& [lowerPath, entry] : registry[view]) {
+        if (!lowerPath.starts_with(parent)) continue;
+        const std::size_t end = entry.path.find(L'\\', parent.size());
+        const std::wstring name = entry.path.substr(parent.size(), end - parent.size());
+        // Each key below the parent is a path of its own: its first part comes once.
+        const bool repeated = !names.empty() && Lower(names.back()) == Lower(name);
+        if (StartsWithAsciiCaseless(name, prefix) && !repeated) {
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
+std::vector<std::wstring> FakePlatform::MachineValueNames(RegistryView view,
+                                                          const std::wstring& key) {
+    std::vector<std::wstring> names;
+    const auto& keys = registry[view];
+    const auto found = keys.find(Lower(key));
+    if (found == keys.end()) return names;
+    for (const auto& [lowerName, value] : found->second.values) {
+        if (!value.name.empty()) names.push_back(value.name);
+    }
+    return names;
+}
+
+std::wstring FakePlatform::ExpandEnvironmentText(const std::wstring& text) {
+    std::wstring result;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::size_t end = text[i] == L'%' ? text.find(L'%', i + 1) : std::wstring::npos;
+        const auto variable = end == std::wstring::npos
+                                  ? environment.end()
+                                  : environment.find(text.substr(i + 1, end - i - 1));
+        if (variable == environment.end()) {
+            result += text[i++];
+        } else {
+            result += variable->second;
+            i = end + 1;
+        }
+    }
+    return result;
 }
 
 bool EndsProgram(FakePlatform& platform, const std::function<void()>& handler) {

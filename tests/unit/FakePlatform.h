@@ -54,6 +54,24 @@ class FakePlatform final : public Platform {
     std::optional<PlatformError> runError;        // what RunAndWait raises instead
     std::function<void()> whileInstallerRuns;     // inside RunAndWait, before it answers
     std::function<void(const std::wstring&)> whileWriting;  // inside WriteOutputLine
+    int processBits = 32;
+    // HKEY_LOCAL_MACHINE, one for each view. Keys and value names are looked up in any case, as
+    // the registry does, and listed as they were written. FileIsPresent answers from `files`.
+    struct RegistryValue {
+        std::wstring name;  // "" for the default value
+        RegistryString data;
+    };
+    struct RegistryKey {
+        std::wstring path;
+        std::map<std::wstring, RegistryValue> values;  // by lower-case name
+    };
+    std::map<RegistryView, std::map<std::wstring, RegistryKey>> registry;  // by lower-case path
+
+    // Writes a value in one view, or in both (for keys that both views share, like ProgIDs).
+    void SetMachineString(RegistryView view, const std::wstring& key, const std::wstring& name,
+                          const std::wstring& text, bool expand = false);
+    void SetMachineStringInBoth(const std::wstring& key, const std::wstring& name,
+                                const std::wstring& text);
 
     // --- What happened ----------------------------------------------------------------------
     std::vector<std::wstring> log;
@@ -120,6 +138,15 @@ class FakePlatform final : public Platform {
     void WriteOutputLine(const std::wstring& line) override;
     RunResult RunAndWait(const std::wstring& applicationPath, const std::wstring& commandLine,
                          int windowStyle, std::uint32_t limitMs) override;
+
+    std::optional<RegistryString> ReadMachineString(RegistryView view, const std::wstring& key,
+                                                    const std::wstring& name) override;
+    std::vector<std::wstring> MachineSubkeys(RegistryView view, const std::wstring& key,
+                                             const std::wstring& prefix) override;
+    std::vector<std::wstring> MachineValueNames(RegistryView view, const std::wstring& key) override;
+    std::wstring ExpandEnvironmentText(const std::wstring& text) override;
+    bool FileIsPresent(const std::wstring& path) override { return files.contains(path); }
+    int ProcessBits() override { return processBits; }
 
     static constexpr ProcessHandle kCurrentProcess = static_cast<ProcessHandle>(-1);
 

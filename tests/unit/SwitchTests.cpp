@@ -21,6 +21,14 @@ class Switches : public FormTest {
     Switches() {
         fake.environment[L"TMP"] = L"C:\\Temp";
         fake.files[L"C:\\Tools\\ade.exe"] = "x86";
+        // Jet 4.0 as Windows registers it: a machine on which the diagnosis finds nothing.
+        fake.SetMachineString(RegistryView::Bits32,
+                              L"SOFTWARE\\Classes\\Microsoft.Jet.OLEDB.4.0\\CLSID", L"",
+                              L"{dee35070-506b-11cf-b1aa-00aa00b8de95}");
+        fake.SetMachineString(RegistryView::Bits32,
+                              L"SOFTWARE\\Classes\\CLSID\\{dee35070-506b-11cf-b1aa-00aa00b8de95}\\InprocServer32",
+                              L"", L"C:\\Windows\\System32\\msjetoledb40.dll");
+        fake.files[L"C:\\Windows\\System32\\msjetoledb40.dll"] = "jet";
     }
 
     // Runs the program with the arguments; the window is never touched.
@@ -47,6 +55,9 @@ TEST(ReadSwitch, OneSwitchInAnyCaseWithSlashOrDashElseUsage) {
         {{L"/chec"}, Switch::Usage},      {{L"--check"}, Switch::Usage},
         {{L"/"}, Switch::Usage},          {{L""}, Switch::Usage},
         {{L"/check", L"/repair"}, Switch::Usage}, {{L"/repair", L"x"}, Switch::Usage},
+        {{L"-DIAGNOSE"}, Switch::Diagnose},       {{L"/diagnose", L"-Json"}, Switch::DiagnoseJson},
+        {{L"/json"}, Switch::Usage},              {{L"/json", L"/diagnose"}, Switch::Usage},
+        {{L"/check", L"/json"}, Switch::Usage},   {{L"/diagnose", L"/json", L"x"}, Switch::Usage},
     };
     for (const auto& [arguments, expected] : rows) {
         SCOPED_TRACE(testing::PrintToString(arguments.size()) + " arguments, first " +
@@ -212,7 +223,7 @@ TEST_F(Switches, AnErrorThatEscapesTheRunIsWrittenAndNeverExitsZero) {
 TEST_F(Switches, AnythingElseWritesTheUsageAndExits87WithoutProbing) {
     EXPECT_EQ(Run({L"/install"}), 87u);
     ASSERT_FALSE(fake.output.empty());
-    EXPECT_TRUE(fake.output[0].starts_with(L"用法：pruvolt.exe [/check | /repair]"));
+    EXPECT_TRUE(fake.output[0].starts_with(L"用法：pruvolt.exe [/check | /repair | /diagnose [/json]]"));
     EXPECT_THAT(fake.messageBoxes, IsEmpty());
     EXPECT_THAT(fake.LogOf(L"CreateRecordset"), IsEmpty());
 }
