@@ -462,21 +462,41 @@ def make_icon():
     return data
 
 
-def bmp24(rows):
-    """A plain bottom-up 24-bit BMP from rows of (r, g, b) bytes."""
+def bmp(rows):
+    """A plain bottom-up BMP from rows of (r, g, b) bytes, with every pixel kept: a 4-bit or 8-bit
+    one with the picture's own colours as its palette when they are few enough (the strip's frame
+    and fill have 15 and 11: a sixth of the bytes of 24-bit, in the program file too), else 24-bit."""
     height = len(rows)
     width = len(rows[0])
-    stride = row_stride(width, 24)
+    colours = sorted({pixel for row in rows for pixel in row})
+    bits = 4 if len(colours) <= 16 else 8 if len(colours) <= 256 else 24
+    stride = row_stride(width, bits)
+    palette = b""
     pixels = bytearray()
-    for row in reversed(rows):
-        line = bytearray()
-        for (r, g, b) in row:
-            line += bytes((b, g, r))
-        line += bytes(stride - len(line))
-        pixels += line
-    info = bitmap_info_header(width, height, 24, len(pixels), pixels_per_metre=3780)   # 96 dpi
-    header = struct.pack("<2sIHHI", b"BM", 14 + len(info) + len(pixels), 0, 0, 14 + len(info))
-    return header + info + bytes(pixels)
+    if bits == 24:
+        for row in reversed(rows):
+            line = bytearray()
+            for (r, g, b) in row:
+                line += bytes((b, g, r))
+            pixels += line + bytes(stride - len(line))
+    else:
+        index = {colour: i for i, colour in enumerate(colours)}
+        palette = b"".join(bytes((b, g, r, 0)) for (r, g, b) in colours)
+        for row in reversed(rows):
+            line = bytearray(stride)
+            for x, pixel in enumerate(row):
+                if bits == 4:
+                    line[x >> 1] |= index[pixel] << (4 if x % 2 == 0 else 0)
+                else:
+                    line[x] = index[pixel]
+            pixels += line
+    info = bitmap_info_header(width, height, bits, len(pixels), pixels_per_metre=3780)   # 96 dpi
+    if bits != 24:
+        # biClrUsed: the palette holds exactly the picture's colours.
+        info = info[:32] + struct.pack("<I", len(colours)) + info[36:]
+    offset = 14 + len(info) + len(palette)
+    header = struct.pack("<2sIHHI", b"BM", offset + len(pixels), 0, 0, offset)
+    return header + info + palette + bytes(pixels)
 
 
 # --- the progress strip -------------------------------------------------------
@@ -610,7 +630,7 @@ def generate(folder):
                        ("progress-fill.bmp", progress_fill()),
                        ("progress-flash.bmp", progress_flash())):
         with open(os.path.join(folder, name), "wb") as f:
-            f.write(bmp24(rows))
+            f.write(bmp(rows))
 
 
 def jpeg_frame(data):
