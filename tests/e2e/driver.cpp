@@ -1,8 +1,9 @@
-// The end-to-end test driver: a console program that runs inside Wine beside the program under
-// test and observes it from outside, as a user's tools would: it starts it, finds its window,
-// reads the child windows' classes, texts, visibility and positions, clicks buttons, reads and
-// dismisses message boxes, and saves screenshots. It reads one command a line on standard input
-// and answers one line on standard output.
+// The end-to-end test driver: a console program that runs beside the program under test (inside
+// Wine for the end-to-end suite, on a Windows desktop for the Windows workflow) and observes it
+// from outside, as a user's tools would: it starts it, finds its window, reads the child windows'
+// classes, texts, visibility and positions, clicks buttons, reads and dismisses message boxes, and
+// saves screenshots. It reads one command a line on standard input and answers one line on
+// standard output.
 #include <windows.h>
 
 #include <cstdio>
@@ -158,9 +159,8 @@ std::string Describe(HWND window) {
     return out.str();
 }
 
-bool SaveScreenshot(HWND window, const std::wstring& path) {
-    RECT r;
-    ::GetWindowRect(window, &r);
+// What the screen shows in a rectangle, as a 24-bit BMP file.
+bool SaveScreenRect(const RECT& r, const std::wstring& path) {
     const int width = r.right - r.left;
     const int height = r.bottom - r.top;
     const HDC screen = ::GetDC(nullptr);
@@ -195,6 +195,12 @@ bool SaveScreenshot(HWND window, const std::wstring& path) {
     ::DeleteDC(memory);
     ::ReleaseDC(nullptr, screen);
     return ok;
+}
+
+bool SaveScreenshot(HWND window, const std::wstring& path) {
+    RECT r;
+    ::GetWindowRect(window, &r);
+    return SaveScreenRect(r, path);
 }
 
 // The text of a message box: its static control that carries the prompt.
@@ -537,7 +543,7 @@ std::string Answer(const std::string& line) {
         if (command == "tickkey") ::PostMessageW(window, WM_TIMER, 1, 0);
         ::PostMessageW(target, WM_KEYDOWN, key, 1);
         if (key == VK_SPACE) ::PostMessageW(target, WM_CHAR, L' ', 1);
-        ::PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+        ::PostMessageW(target, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
         return "ok";
     }
     if (command == "msgbox") {
@@ -556,6 +562,21 @@ std::string Answer(const std::string& line) {
         const HWND window = MainWindow();
         if (window == nullptr) return "none";
         return SaveScreenshot(window, FromUtf8(rest)) ? "ok" : "error";
+    }
+    if (command == "desktop") {
+        // desktop <path>: the whole screen, whatever covers the window.
+        const RECT screen{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+        return SaveScreenRect(screen, FromUtf8(rest)) ? "ok" : "error";
+    }
+    if (command == "topmost") {
+        // topmost: puts the window above every other one that is not topmost itself (a console on
+        // a shared desktop, say), without activating it, so that a screenshot shows it.
+        const HWND window = MainWindow();
+        if (window == nullptr) return "none";
+        return ::SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0,
+                              SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE)
+                   ? "ok"
+                   : "error " + std::to_string(::GetLastError());
     }
     if (command == "moveto") {
         // moveto <x> <y>: brings the window to a place on the screen, for a screenshot.

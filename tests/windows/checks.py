@@ -1,0 +1,429 @@
+"""The Windows workflow's checks (.github/workflows/windows.yml), run on a hosted Windows runner:
+what the runner is and whether Jet 4.0 is on it, then the packaged 32-bit pruvolt.exe as a
+deployment script runs it (/check) and as a user sees it (its window, read and clicked by the e2e
+driver, tests/e2e/driver.cpp), with the database present, with it gone, and from a folder where the
+runner's user may not create files.
+
+    python tests/windows/checks.py runner           ARTIFACTS
+    python tests/windows/checks.py jet              ARTIFACTS
+    python tests/windows/checks.py unpack           BUILD FOLDER ARTIFACTS
+    python tests/windows/checks.py check            PACKAGE ARTIFACTS
+    python tests/windows/checks.py window           PACKAGE DRIVER ARTIFACTS
+    python tests/windows/checks.py missing-database PACKAGE ARTIFACTS
+    python tests/windows/checks.py denied-folder    PACKAGE ARTIFACTS
+
+Each prints what it saw and keeps it in ARTIFACTS/<command>.txt, and exits 1 when something it
+requires does not hold. runner, jet and denied-folder require nothing: they record.
+PRUVOLT_CI_LAUNCHER (e.g. "wine") goes before every Windows program started here, for a dry run of
+these mechanics on Linux; runner and jet, which read Windows itself, are then skipped.
+"""
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import zipfile
+from pathlib import Path
+
+# What the program says when the database opens, one line each (the label shows them after an
+# empty line), and the ids of its buttons.
+SUCCESS_LINES = ["資料庫正常連線", "不需要安裝 Access Database Engine"]
+PROBING_LABEL = "\r\n正在測試連線資料中...\r\n請稍候..."
+ERROR_NUMBER = re.compile(r"錯誤代碼 \((-?\d+)\)")
+DESCRIPTION_PREFIX = "回報內容："
+INSTALL_BUTTON, EXIT_BUTTON = 100, 102
+PACKAGE_FILES = {"pruvolt.exe", "testdb.mdb", "PACKAGING.txt"}
+
+# Jet 4.0's OLE DB provider (CLSID_JOLT40), its ProgID, and ADO's recordset.
+JET_CLSID = "{dee35070-506b-11cf-b1aa-00aa00b8de95}"
+JET_PROGID = "Microsoft.Jet.OLEDB.4.0"
+ADO_PROGID = "ADODB.Recordset"
+ACCESS_ODBC_DRIVERS = ["Microsoft Access Driver (*.mdb)",
+                       "Microsoft Access Driver (*.mdb, *.accdb)"]
+
+LAUNCHER = os.environ.get("PRUVOLT_CI_LAUNCHER", "").split()
+PROGRAM_TIMEOUT = 120  # seconds: a probe takes a second or two; this is for a hang
+
+
+class Report:
+    """Lines for the log and for ARTIFACTS/<name>.txt, and whether everything required held."""
+
+    def __init__(self, artifacts, name):
+        self.path = Path(artifacts) / f"{name}.txt"
+        self.lines = []
+        self.failures = []
+
+    def __call__(self, line=""):
+        print(line, flush=True)
+        self.lines.append(line)
+
+    def require(self, holds, what):
+        """Records a requirement; a failed one is also a GitHub error annotation."""
+        self(f"{'ok' if holds else 'FAILED'}: {what}")
+        if not holds:
+            self.failures.append(what)
+            print(f"::error::{what}", flush=True)
+        return holds
+
+    def finish(self):
+        self.path.parent.mkdir(parents=True, exist_ok=True)
+        self.path.write_text("\n".join(self.lines) + "\n", encoding="utf-8")
+        return 1 if self.failures else 0
+
+
+def windows_path(path):
+    """A path as a Windows program started here names it (Wine maps the Linux root to Z:)."""
+    path = Path(path).resolve()
+    return "Z:" + str(path).replace("/", "\\") if LAUNCHER else str(path)
+
+
+def run_check(folder, output, arguments=("/check",)):
+    """pruvolt.exe from `folder` with `arguments`, its standard output a file (output="file") or a
+    pipe (output="pipe"), started from a folder of no importance: (exit code, lines, stderr)."""
+    command = LAUNCHER + [windows_path(Path(folder) / "pruvolt.exe"), *arguments]
+    elsewhere = tempfile.mkdtemp(prefix="pruvolt-cwd-")
+    if output == "file":
+        out_path = Path(elsewhere) / "stdout.txt"
+        with open(out_path, "wb") as out:
+            done = subprocess.run(command, stdin=subprocess.DEVNULL, stdout=out,
+                                  stderr=subprocess.PIPE, cwd=elsewhere, timeout=PROGRAM_TIMEOUT)
+        data = out_path.read_bytes()
+    else:
+        done = subprocess.run(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                              stderr=subprocess.PIPE, cwd=elsewhere, timeout=PROGRAM_TIMEOUT)
+        data = done.stdout
+    shutil.rmtree(elsewhere, ignore_errors=True)
+    return done.returncode, data.decode("utf-8", "replace").splitlines(), done.stderr
+
+
+def show_run(report, title, code, lines, stderr):
+    report(f"{title}: exit code {code}")
+    for line in lines:
+        report(f"  | {line}")
+    if stderr.strip():
+        report(f"  standard error: {stderr.decode('utf-8', 'replace').strip()[-2000:]}")
+
+
+def copy_package(package, name):
+    folder = Path(tempfile.mkdtemp(prefix=f"pruvolt-{name}-")) / "Pruvolt"
+    shutil.copytree(package, folder)
+    return folder
+
+
+def listing(folder):
+    return ", ".join(sorted(p.name for p in Path(folder).iterdir())) or "(empty)"
+
+
+# --- the runner ----------------------------------------------------------------------------------
+
+def runner(artifacts):
+    report = Report(artifacts, "runner")
+    if LAUNCHER:
+        report("dry run: the runner is not Windows")
+        return report.finish()
+    import ctypes
+    import platform
+    import winreg
+
+    current_version = r"SOFTWARE\Microsoft\Windows NT\CurrentVersion"
+    with winreg.OpenKey(winreg.HKEY_LOCAL_MACHINE, current_version) as key:
+        def value(name):
+            try:
+                return winreg.QueryValueEx(key, name)[0]
+            except OSError:
+                return "(none)"
+        report(f"Windows: {value('ProductName')}, build {value('CurrentBuild')}.{value('UBR')}, "
+               f"installation type {value('InstallationType')}, {platform.machine()}")
+    session = ctypes.c_ulong()
+    ctypes.windll.kernel32.ProcessIdToSessionId(os.getpid(), ctypes.byref(session))
+    user32 = ctypes.windll.user32
+    administrator = bool(ctypes.windll.shell32.IsUserAnAdmin())
+    # SM_CXSCREEN and SM_CYSCREEN:
+    screen = f"{user32.GetSystemMetrics(0)}x{user32.GetSystemMetrics(1)}"
+    report(f"user {os.environ.get('USERNAME')}, administrator: {administrator}, "
+           f"session {session.value}, screen {screen}")
+    installer = Path(os.environ.get("ProgramFiles(x86)", "")) / "Microsoft Visual Studio/Installer"
+    vswhere = installer / "vswhere.exe"
+    if vswhere.exists():
+        found = subprocess.run([str(vswhere), "-all", "-products", "*", "-format", "json", "-utf8"],
+                               capture_output=True, check=False)
+        for instance in json.loads(found.stdout.decode("utf-8", "replace") or "[]"):
+            report(f"Visual Studio: {instance.get('displayName')} "
+                   f"{instance.get('catalog', {}).get('productDisplayVersion')} "
+                   f"at {instance.get('installationPath')}")
+    report(f"VCPKG_INSTALLATION_ROOT={os.environ.get('VCPKG_INSTALLATION_ROOT')} "
+           f"VCPKG_ROOT={os.environ.get('VCPKG_ROOT')}")
+    return report.finish()
+
+
+def jet(artifacts):
+    """What the 32-bit side of this Windows has of Jet 4.0, ADO and the Access drivers."""
+    report = Report(artifacts, "jet")
+    if LAUNCHER:
+        report("dry run: no Windows registry here")
+        return report.finish()
+    import winreg
+
+    def read(path, name="", view=winreg.KEY_WOW64_32KEY):
+        try:
+            with winreg.OpenKey(winreg.HKEY_LOCAL_MACHINE, path, 0, winreg.KEY_READ | view) as key:
+                return winreg.QueryValueEx(key, name)[0]
+        except OSError:
+            return None
+
+    system32bit = Path(os.environ.get("SystemRoot", r"C:\Windows")) / "SysWOW64"
+    files_found = {}
+    for name in ("msjetoledb40.dll", "msjet40.dll", "odbcjt32.dll"):
+        path = system32bit / name
+        files_found[name] = path.exists()
+        report(f"{path}: {f'{path.stat().st_size} bytes' if path.exists() else 'missing'}")
+    classes = "SOFTWARE\\Classes\\"
+    server = read(classes + f"CLSID\\{JET_CLSID}\\InprocServer32")
+    named = read(classes + JET_PROGID + "\\CLSID")
+    report(f"{JET_PROGID}: the ProgID names {named}; "
+           f"32-bit CLSID {JET_CLSID} is served by {server}")
+    ado = read(classes + ADO_PROGID + "\\CLSID")
+    ado_server = read(classes + f"CLSID\\{ado}\\InprocServer32") if ado else None
+    report(f"{ADO_PROGID}: {ado}, 32-bit server {ado_server}")
+    for driver in ACCESS_ODBC_DRIVERS:
+        installed = read("SOFTWARE\\ODBC\\ODBCINST.INI\\ODBC Drivers", driver)
+        report(f"32-bit ODBC driver {driver!r}: {installed or 'not registered'}")
+    for progid in ("Microsoft.ACE.OLEDB.12.0", "Microsoft.ACE.OLEDB.16.0"):
+        registered = read(classes + progid + "\\CLSID")
+        report(f"{progid}: {registered or 'not registered'}")
+    if not (files_found["msjetoledb40.dll"] and server):
+        # Not a requirement of this step: /check, next, fails on its own. This says why at once.
+        print("::warning::Jet 4.0's OLE DB provider is not on this runner's 32-bit side",
+              flush=True)
+    return report.finish()
+
+
+# --- the package --------------------------------------------------------------------------------
+
+def unpack(build, destination, artifacts):
+    """Unpacks the release package made in the build folder, and names the folder it holds in
+    GITHUB_ENV as PRUVOLT_PACKAGE for the steps after."""
+    report = Report(artifacts, "unpack")
+    packages = sorted(Path(build).glob("Pruvolt-*-win32.zip"))
+    names = ", ".join(p.name for p in packages)
+    if not report.require(len(packages) == 1, f"one release package in {build}: {names}"):
+        return report.finish()
+    zip_path = packages[0]
+    with zipfile.ZipFile(zip_path) as archive:
+        archive.extractall(destination)
+        tops = {name.split("/")[0] for name in archive.namelist()}
+    report(f"{zip_path}: {', '.join(sorted(tops))}")
+    if not report.require(len(tops) == 1, "the package holds one folder"):
+        return report.finish()
+    folder = Path(destination) / tops.pop()
+    report.require({p.name for p in folder.iterdir()} == PACKAGE_FILES,
+                   f"the folder holds {', '.join(sorted(PACKAGE_FILES))} and nothing else: "
+                   f"{listing(folder)}")
+    if "GITHUB_ENV" in os.environ:
+        with open(os.environ["GITHUB_ENV"], "a", encoding="utf-8") as env:
+            env.write(f"PRUVOLT_PACKAGE={folder.resolve()}\n")
+    return report.finish()
+
+
+def check(package, artifacts):
+    """/check from the package folder: the database opens, through a file and through a pipe."""
+    report = Report(artifacts, "check")
+    before = listing(package)
+    for output in ("file", "pipe"):
+        code, lines, stderr = run_check(package, output)
+        show_run(report, f"pruvolt.exe /check, standard output to a {output}", code, lines, stderr)
+        report.require(code == 0, "exit code 0: the database opened")
+        report.require(all(line in lines for line in SUCCESS_LINES), "the two lines of success")
+    # Jet makes testdb.ldb while the database is open and removes it when the last user closes it.
+    report(f"package folder before: {before}")
+    report(f"package folder after:  {listing(package)}")
+    return report.finish()
+
+
+def missing_database(package, artifacts):
+    """/check with testdb.mdb renamed away: an error number as exit code, the engine's words."""
+    report = Report(artifacts, "missing-database")
+    folder = copy_package(package, "missing-database")
+    (folder / "testdb.mdb").rename(folder / "testdb.mdb.away")
+    report(f"in {folder}: {listing(folder)}")
+    code, lines, stderr = run_check(folder, "file")
+    show_run(report, "pruvolt.exe /check", code, lines, stderr)
+    report.require(code != 0, "a non-zero exit code")
+    number = ERROR_NUMBER.fullmatch(lines[0]) if lines else None
+    report.require(number is not None, "the first line gives the error number")
+    if number:
+        # Recorded, not required: what /check returns for a failure is the deployers' contract.
+        report(f"the exit code is the number's 32 bits: {code == int(number[1]) & 0xFFFFFFFF}")
+    description = next((line[len(DESCRIPTION_PREFIX):] for line in lines
+                        if line.startswith(DESCRIPTION_PREFIX)), "")
+    report.require(description.strip() != "", f"the engine's error line: {description}")
+    shutil.rmtree(folder.parent, ignore_errors=True)
+    return report.finish()
+
+
+# The runner's user denied creating files and folders in a folder, and that denial taken back:
+# through .NET, which leaves SYNCHRONIZE out of a deny rule (icacls /deny would put it in, and
+# then even opening the folder would fail).
+ACL_SCRIPT = r"""
+param([string] $Folder, [string] $Action)
+$ErrorActionPreference = 'Stop'
+$me = [Security.Principal.WindowsIdentity]::GetCurrent().User
+$rule = [Security.AccessControl.FileSystemAccessRule]::new(
+    $me, [Security.AccessControl.FileSystemRights] 'CreateFiles, CreateDirectories',
+    [Security.AccessControl.AccessControlType]::Deny)
+$acl = Get-Acl -LiteralPath $Folder
+if ($Action -eq 'deny') { $acl.AddAccessRule($rule) } else { [void] $acl.RemoveAccessRule($rule) }
+Set-Acl -LiteralPath $Folder -AclObject $acl
+"""
+
+
+def set_denial(folder, action, report):
+    pwsh = shutil.which("pwsh") or shutil.which("powershell")
+    if pwsh is None:
+        report(f"no PowerShell here: the folder's rights are left as they are ({action} not done)")
+        return False
+    script = Path(tempfile.mkdtemp(prefix="pruvolt-acl-")) / "acl.ps1"
+    script.write_text(ACL_SCRIPT, encoding="utf-8")
+    done = subprocess.run([pwsh, "-NoProfile", "-NonInteractive", "-ExecutionPolicy", "Bypass",
+                           "-File", str(script), "-Folder", str(folder), "-Action", action],
+                          capture_output=True, check=False)
+    said = (done.stdout + done.stderr).decode("utf-8", "replace").strip()
+    report(f"{action} create-files for this user: exit code {done.returncode}"
+           f"{': ' + said if said else ''}")
+    return done.returncode == 0
+
+
+def denied_folder(package, artifacts):
+    """/check from a copy of the package in a folder where this user may not create files: what
+    Jet does without the right to make its lock file. Recorded; nothing is required of it."""
+    report = Report(artifacts, "denied-folder")
+    folder = copy_package(package, "denied-folder")
+    report(f"in {folder}: {listing(folder)}")
+    denied = set_denial(folder, "deny", report)
+    try:
+        if shutil.which("icacls") and not LAUNCHER:
+            acl = subprocess.run(["icacls", str(folder)], capture_output=True, check=False)
+            report(acl.stdout.decode("utf-8", "replace").strip())
+        try:
+            with open(folder / "probe.tmp", "x"):
+                pass
+            report("a file could be created there: the folder is NOT denied")
+        except PermissionError as error:
+            report(f"creating a file there fails, as meant: {error}")
+        code, lines, stderr = run_check(folder, "file")
+        show_run(report, "pruvolt.exe /check in the denied folder", code, lines, stderr)
+        report(f"the folder after: {listing(folder)}")
+        report(f"outcome: {'the database opened' if code == 0 else 'the probe failed'}"
+               f"{'' if denied else ' (but the folder was never denied)'}")
+    finally:
+        if denied:
+            set_denial(folder, "allow", report)
+        shutil.rmtree(folder.parent, ignore_errors=True)
+    report.finish()
+    return 0
+
+
+# --- the window ---------------------------------------------------------------------------------
+
+class Driver:
+    """The e2e driver: one command a line in, one answer a line out, both UTF-8."""
+
+    def __init__(self, program):
+        self.process = subprocess.Popen(LAUNCHER + [str(Path(program).resolve())],
+                                        stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                        stderr=subprocess.DEVNULL)
+
+    def ask(self, line):
+        self.process.stdin.write((line + "\n").encode("utf-8"))
+        self.process.stdin.flush()
+        answer = self.process.stdout.readline().decode("utf-8", "replace").rstrip("\r\n")
+        if not answer:
+            raise RuntimeError(f"the driver gave no answer to {line!r} "
+                               f"(exit {self.process.poll()})")
+        return answer
+
+    def close(self):
+        if self.process.poll() is None:
+            try:
+                self.ask("quit")
+            except (RuntimeError, OSError):
+                pass
+            try:
+                self.process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+
+
+def window(package, driver_program, artifacts):
+    """The program started as a user starts it: its label must give the verdict of success, and
+    its exit button must end it."""
+    report = Report(artifacts, "window")
+    shots = Path(artifacts)
+    shots.mkdir(parents=True, exist_ok=True)
+    driver = Driver(driver_program)
+    ended = False
+    try:
+        driver.ask("hello")  # any first line: the driver is up once it answers
+        started = driver.ask(f'start "{windows_path(Path(package) / "pruvolt.exe")}"')
+        if not report.require(started.startswith("ok "), f"pruvolt.exe started: {started}"):
+            return report.finish()
+        report(f"window shown after (ms): {driver.ask('wait shown 30000')}")
+        # The driver's protocol is one line a command: the line breaks travel escaped.
+        probing = PROBING_LABEL.replace("\r", "\\r").replace("\n", "\\n")
+        verdict = driver.ask("wait labelchange 60000 " + probing)
+        report(f"verdict in the label after (ms): {verdict}")
+        described = driver.ask("describe")
+        state = json.loads(described[3:]) if described.startswith("ok ") else {}
+        (shots / "window.json").write_text(json.dumps(state, ensure_ascii=False, indent=1),
+                                           encoding="utf-8")
+        controls = state.get("controls", [])
+        label = next((c["text"] for c in controls if c["class"] == "PruvoltLabel"), "")
+        report(f"label: {label!r}")
+        buttons = {c["id"]: c for c in controls if c["id"] in (INSTALL_BUTTON, EXIT_BUTTON)}
+        report("buttons: " + ", ".join(f"{i} {b['text']!r} {'shown' if b['visible'] else 'hidden'}"
+                                        for i, b in sorted(buttons.items())))
+        report.require(all(line in label for line in SUCCESS_LINES),
+                       f"the label reads {' / '.join(SUCCESS_LINES)}")
+        report.require(EXIT_BUTTON in buttons and buttons[EXIT_BUTTON]["visible"]
+                       and not (INSTALL_BUTTON in buttons and buttons[INSTALL_BUTTON]["visible"]),
+                       "only the exit button is offered")
+        # Above any console of the runner's, then the window and the whole screen.
+        report(f"topmost: {driver.ask('topmost')}")
+        report(f"screenshot: {driver.ask('screenshot ' + windows_path(shots / 'window.bmp'))}")
+        report(f"desktop: {driver.ask('desktop ' + windows_path(shots / 'desktop.bmp'))}")
+        report(f"click {EXIT_BUTTON}: {driver.ask(f'click {EXIT_BUTTON}')}")
+        exit_answer = driver.ask("wait exit 10000")
+        ended = exit_answer.startswith("ok ")
+        report.require(ended, f"the exit button ended the program: {exit_answer}")
+        if ended:
+            report(f"its exit code: {exit_answer.split()[2]}")
+    finally:
+        if not ended:
+            try:
+                driver.ask(f"desktop {windows_path(shots / 'desktop-at-failure.bmp')}")
+                driver.ask("kill")
+            except (RuntimeError, OSError) as error:
+                report(f"the driver is gone: {error}")
+        driver.close()
+    return report.finish()
+
+
+def main(argv):
+    # The runner's console code page cannot write Chinese; the log reads UTF-8.
+    sys.stdout.reconfigure(encoding="utf-8")
+    commands = {
+        "runner": (runner, 1), "jet": (jet, 1), "unpack": (unpack, 3), "check": (check, 2),
+        "window": (window, 3), "missing-database": (missing_database, 2),
+        "denied-folder": (denied_folder, 2),
+    }
+    if len(argv) < 2 or argv[1] not in commands or len(argv) - 2 != commands[argv[1]][1]:
+        print(__doc__, file=sys.stderr)
+        return 2
+    function, _ = commands[argv[1]]
+    return function(*argv[2:])
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
