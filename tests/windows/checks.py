@@ -254,8 +254,9 @@ def missing_database(package, artifacts):
     number = ERROR_NUMBER.fullmatch(lines[0]) if lines else None
     report.require(number is not None, "the first line gives the error number")
     if number:
-        # Recorded, not required: what /check returns for a failure is the deployers' contract.
-        report(f"the exit code is the number's 32 bits: {code == int(number[1]) & 0xFFFFFFFF}")
+        # The deployers' contract (README, "For deployers"): the number's 32 bits, never 0.
+        expected = int(number[1]) & 0xFFFFFFFF or 1
+        report.require(code == expected, f"the exit code is the error number's 32 bits ({expected})")
     description = next((line[len(DESCRIPTION_PREFIX):] for line in lines
                         if line.startswith(DESCRIPTION_PREFIX)), "")
     report.require(description.strip() != "", f"the engine's error line: {description}")
