@@ -4,9 +4,9 @@
 #include <string>
 
 #include "platform/LineBreaking.h"
-#include "platform/win32/Errors.h"
-#include "platform/win32/MessageLoop.h"
+#include "platform/win32/ControlClass.h"
 #include "platform/win32/Handles.h"
+#include "platform/win32/MessageLoop.h"
 
 namespace pruvolt::win32 {
 
@@ -99,15 +99,7 @@ LRESULT CALLBACK LabelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 }  // namespace
 
 void RegisterLabelClass(HINSTANCE instance) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = LabelProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.lpszClassName = kLabelClass;
-    if (::RegisterClassExW(&windowClass) == 0) {
-        throw ErrorFromWin32(::GetLastError());
-    }
+    RegisterControlClass(instance, kLabelClass, LabelProc, nullptr);  // draws no background
 }
 
 }  // namespace pruvolt::win32

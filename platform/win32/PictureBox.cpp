@@ -1,9 +1,9 @@
 // The picture box's painting.
 #include "platform/win32/PictureBox.h"
 
-#include "platform/win32/Errors.h"
-#include "platform/win32/MessageLoop.h"
+#include "platform/win32/ControlClass.h"
 #include "platform/win32/Handles.h"
+#include "platform/win32/MessageLoop.h"
 
 namespace pruvolt::win32 {
 
@@ -46,16 +46,8 @@ LRESULT CALLBACK PictureProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 }  // namespace
 
 void RegisterPictureClass(HINSTANCE instance) {
-    WNDCLASSEXW pictureClass{};
-    pictureClass.cbSize = sizeof(pictureClass);
-    pictureClass.lpfnWndProc = PictureProc;
-    pictureClass.hInstance = instance;
-    pictureClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    pictureClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    pictureClass.lpszClassName = kPictureClass;
-    if (::RegisterClassExW(&pictureClass) == 0) {
-        throw ErrorFromWin32(::GetLastError());
-    }
+    RegisterControlClass(instance, kPictureClass, PictureProc,
+                         reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
 }
 
 void SetPicture(HWND pictureBox, HBITMAP bitmap) {
