@@ -481,6 +481,14 @@ std::string Answer(const std::string& line) {
                         }
                     }
                 }
+            } else if (what == "held") {
+                // held <path>: the file is there and another process holds it so that nobody may
+                // write it (opening it for writing is a sharing violation).
+                const HANDLE file = ::CreateFileW(wanted.c_str(), GENERIC_WRITE,
+                                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                  nullptr, OPEN_EXISTING, 0, nullptr);
+                reached = file == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_SHARING_VIOLATION;
+                if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
             } else if (what == "msgbox") {
                 reached = FindTopWindow(L"#32770", true) != nullptr;
             } else if (what == "exit") {
