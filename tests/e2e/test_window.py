@@ -19,9 +19,9 @@ LOGO_TOLERANCE = 3
 def decode_with_libjpeg(path):
     """The JPEG as libjpeg decodes it (through ImageMagick, as the assets' own check decodes it):
     (width, height, pixel), where pixel(x, y) is an (r, g, b) triple."""
-    spec = importlib.util.spec_from_file_location("make_assets", ROOT / "tools" / "make-assets.py")
-    make_assets = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(make_assets)
+    found = importlib.util.spec_from_file_location("make_assets", ROOT / "tools" / "make-assets.py")
+    make_assets = importlib.util.module_from_spec(found)
+    found.loader.exec_module(make_assets)
     width, height, rgb = make_assets.decode_jpeg(str(path))
     return width, height, lambda x, y: tuple(rgb[(y * width + x) * 3:(y * width + x) * 3 + 3])
 
