@@ -482,13 +482,21 @@ std::string Answer(const std::string& line) {
                     }
                 }
             } else if (what == "held") {
-                // held <path>: the file is there and another process holds it so that nobody may
-                // write it (opening it for writing is a sharing violation).
-                const HANDLE file = ::CreateFileW(wanted.c_str(), GENERIC_WRITE,
-                                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                                  nullptr, OPEN_EXISTING, 0, nullptr);
-                reached = file == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_SHARING_VIOLATION;
-                if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
+                // held <path>: the file is there, written to its end, and another process holds
+                // it so that nobody may write it: opening it for writing is a sharing violation,
+                // while an open that lets others only read succeeds, so no handle that writes it
+                // (the copy's own, still open) is left.
+                const HANDLE writer = ::CreateFileW(wanted.c_str(), GENERIC_WRITE,
+                                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                    nullptr, OPEN_EXISTING, 0, nullptr);
+                const bool noWriting =
+                    writer == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_SHARING_VIOLATION;
+                if (writer != INVALID_HANDLE_VALUE) ::CloseHandle(writer);
+                const HANDLE reader = noWriting ? ::CreateFileW(wanted.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                                nullptr, OPEN_EXISTING, 0, nullptr)
+                                                : INVALID_HANDLE_VALUE;
+                reached = reader != INVALID_HANDLE_VALUE;
+                if (reader != INVALID_HANDLE_VALUE) ::CloseHandle(reader);
             } else if (what == "msgbox") {
                 reached = FindTopWindow(L"#32770", true) != nullptr;
             } else if (what == "exit") {

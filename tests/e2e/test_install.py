@@ -184,7 +184,7 @@ class InstallButton(ProgramTestCase):
         self.assertIsNotNone(run.wait("label", 60000, FAILURE))
         staged = f"C:\\e2e-tmp\\{name}"
         self.assertTrue(run.wait_copy(staged, f"C:\\Pruvolt\\{name}"))
-        # Held from the copy on: no Windows program may write it.
+        # Written, closed and held from then on: no Windows program may write it.
         self.assertIsNotNone(run.wait("held", 10000, staged), "the staged copy is not held")
         swapped = run.unix("C:\\e2e-tmp\\swapped.exe")
         swapped.write_bytes(STANDIN.read_bytes() + b"swapped")
