@@ -15,9 +15,9 @@ namespace {
 
 constexpr wchar_t kClasses[] = L"SOFTWARE\\Classes\\";
 constexpr wchar_t kAceProgIdPrefix[] = L"Microsoft.ACE.OLEDB.";
-// learn.microsoft.com/sql/odbc/reference/install/odbc-drivers-subkey and
-// driver-specification-subkeys: "ODBC Drivers" lists the drivers by name; each has a subkey of
-// that name whose Driver value is the driver's DLL.
+// learn.microsoft.com/sql/odbc/reference/install/registry-entries-for-odbc-components: "ODBC
+// Drivers" lists the drivers by name; each has a subkey of that name whose Driver value is the
+// driver's DLL.
 constexpr wchar_t kOdbcInst[] = L"SOFTWARE\\ODBC\\ODBCINST.INI\\";
 constexpr wchar_t kOdbcDrivers[] = L"SOFTWARE\\ODBC\\ODBCINST.INI\\ODBC Drivers";
 constexpr wchar_t kOffice[] = L"SOFTWARE\\Microsoft\\Office\\";

@@ -72,7 +72,7 @@ std::vector<Finding> FindingsOf(const Facts& facts) {
     }
 
     // registered-file-missing. COM loads the InprocServer32 file, the driver manager the Driver
-    // file (learn.microsoft.com/sql/odbc/reference/install/driver-specification-subkeys): a
+    // file (learn.microsoft.com/sql/odbc/reference/install/registry-entries-for-odbc-components): a
     // registration whose file is gone fails as if there were none (ADO: 3706, "Provider cannot be
     // found", learn.microsoft.com/sql/ado/reference/ado-api/errorvalueenum; ODBC: IM003).
     for (const auto* list : {&facts.oledb, &facts.odbc}) {
