@@ -10,6 +10,7 @@ import atexit
 import ctypes
 import json
 import os
+import queue
 import re
 import select
 import shutil
@@ -18,6 +19,7 @@ import struct
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 from pathlib import Path
@@ -292,10 +294,14 @@ def cleanup():
 class Driver:
     """Our driver inside Wine: one command a line in, one answer a line out."""
 
+    # What any command may take beyond the time it waits for by its own count: a driver that has
+    # not answered by then is stuck, and the test fails with what Wine said instead of hanging.
+    GRACE = 60
+
     def __init__(self, arch):
-        # A Wine process now and then dies while it starts (seen about once in a dozen suite runs,
-        # before the driver had read a line): the driver is started again once. Nothing of the
-        # program under test has happened yet at that point.
+        # A Wine process now and then dies or hangs while it starts (seen about once in a dozen
+        # suite runs, before the driver had read a line): the driver is started again once.
+        # Nothing of the program under test has happened yet at that point.
         for attempt in (1, 2):
             # What Wine says on the driver's standard error is kept for the report of a failure.
             self.errors = tempfile.TemporaryFile()
@@ -303,6 +309,8 @@ class Driver:
                                             stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                             stderr=self.errors, encoding="utf-8", errors="replace",
                                             bufsize=1)
+            self.answers = queue.Queue()
+            threading.Thread(target=self._read_answers, daemon=True).start()
             try:
                 self.ask("hello")
                 return
@@ -311,16 +319,43 @@ class Driver:
                 if attempt == 2:
                     raise
 
-    def ask(self, line):
+    def _read_answers(self):
+        # Every line, then "" at the end of the output: an answer is taken with a time limit.
+        for line in self.process.stdout:
+            self.answers.put(line)
+        self.answers.put("")
+
+    def ask(self, line, waits_ms=0):
+        """The driver's answer to one command; `waits_ms`: how long the command itself may wait."""
         self.process.stdin.write(line + "\n")
         self.process.stdin.flush()
-        answer = self.process.stdout.readline().strip()
+        try:
+            answer = self.answers.get(timeout=scaled(self.GRACE) + waits_ms / 1000).strip()
+            stuck = ""
+        except queue.Empty:
+            answer, stuck = "", f"stuck: no answer in time, its processes then: {self.processes()}; "
+            self.process.kill()
+            self.process.wait()
         if not answer:
             self.errors.seek(0)
             said = self.errors.read().decode("utf-8", "replace")[-3000:]
-            raise RuntimeError(f"the driver gave no answer to {line!r} (exit {self.process.poll()}); "
-                               f"Wine said: {said}")
+            raise RuntimeError(f"the driver gave no answer to {line!r} ({stuck}exit "
+                               f"{self.process.poll()}); Wine said: {said}")
         return answer
+
+    def processes(self):
+        """The driver's process and those below it (what Wine started for it), as ps shows them."""
+        listing = subprocess.run(["ps", "-e", "-o", "pid=,ppid=,stat=,args="], capture_output=True,
+                                 text=True, errors="replace").stdout
+        rows = [line.split(None, 3) for line in listing.splitlines() if len(line.split(None, 3)) == 4]
+        tree, found = {self.process.pid}, True
+        while found:
+            found = False
+            for pid, ppid, _, _ in rows:
+                if int(ppid) in tree and int(pid) not in tree:
+                    tree.add(int(pid))
+                    found = True
+        return [f"{pid} {stat} {args}" for pid, _, stat, args in rows if int(pid) in tree]
 
     def close(self):
         if self.process.poll() is None:
@@ -330,7 +365,7 @@ class Driver:
                 self.process.wait(timeout=10)
             except (BrokenPipeError, subprocess.TimeoutExpired):
                 self.process.kill()
-        self.process.stdout.close()
+                self.process.wait()
         self.errors.close()
 
 
@@ -409,7 +444,8 @@ class Run:
         """Runs the program with the arguments, its output on a pipe, and waits for its end:
         (exit code, the classes of the top-level windows it had as "|class|" names, its output)."""
         timeout_ms = int(scaled(120) * 1000)
-        answer = (driver or self.driver).ask(f'runpipe {timeout_ms} "{self.folder}\\pruvolt.exe" {arguments}')
+        answer = (driver or self.driver).ask(f'runpipe {timeout_ms} "{self.folder}\\pruvolt.exe" {arguments}',
+                                             timeout_ms)
         assert answer.startswith("ok "), answer
         code, classes, output = re.fullmatch(r'ok (\d+) ("(?:[^"\\]|\\.)*") (.*)', answer).groups()
         return int(code), json.loads(classes), json.loads(output)
@@ -425,7 +461,7 @@ class Run:
         For "exit": (ms, code, saw a window)."""
         escaped = str(text).replace("\r", "\\r").replace("\n", "\\n")
         timeout_ms = int(scaled(timeout_ms) if scale else timeout_ms)
-        answer = (driver or self.driver).ask(f"wait {what} {timeout_ms} {escaped}".rstrip())
+        answer = (driver or self.driver).ask(f"wait {what} {timeout_ms} {escaped}".rstrip(), timeout_ms)
         if answer == "timeout":
             return None
         parts = answer.split()
