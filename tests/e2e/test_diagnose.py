@@ -5,7 +5,6 @@ ProgIDs under Classes shared) and puts stand-in DLL files where they name, or le
 Nothing is ever loaded from them: the diagnosis only asks whether they are there. Wine's prefixes
 have no Jet, no Access driver and no Office of their own; its own ADO fails the probe."""
 import json
-import shutil
 import unittest
 
 from harness import (ARCHS, ARTIFACTS, BITS, ProgramTestCase, delete_registry,

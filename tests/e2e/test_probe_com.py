@@ -86,7 +86,7 @@ class ProbeAtTheComBoundary(ProgramTestCase):
             ]
             for version, text, start in rows:
                 with self.subTest(arch=arch, version=version):
-                    run = self.start(arch, version=version)
+                    self.start(arch, version=version)
                     created, opened = self.single_open(arch)
                     # Read in the program's process, as the program reads it.
                     self.assertEqual(created["windows"], text)
@@ -102,7 +102,7 @@ class ProbeAtTheComBoundary(ProgramTestCase):
         folder = "C:\\Program Files\\測試 工具"
         for arch in ARCHS:
             with self.subTest(arch=arch):
-                run = self.start(arch, folder=folder, version="win10")
+                self.start(arch, folder=folder, version="win10")
                 _, opened = self.single_open(arch)
                 self.assertEqual(opened["connection"], JET + folder + "\\testdb.mdb;")
 

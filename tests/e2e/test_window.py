@@ -1,7 +1,6 @@
 """The window and the probe, on the real program under Wine: layout, the probe's verdict with
 Wine's own ADO, the exit button, a second copy, and a screenshot."""
 import importlib.util
-import re
 import unittest
 from pathlib import Path
 
