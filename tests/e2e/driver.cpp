@@ -305,14 +305,34 @@ std::string Registry(const std::string& line) {
 
 struct PipeReader {
     HANDLE pipe;
+    HANDLE process;
     std::string bytes;
 };
 
+// A line on standard error, which the harness shows when a command gets no answer.
+void Trace(const std::string& line) {
+    std::fputs((line + "\n").c_str(), stderr);
+    std::fflush(stderr);
+}
+
+// Reads the program's output until the program has ended and all that it wrote is read. Not until
+// the pipe's end: a service that Wine starts on the program's behalf may inherit the writing end
+// and keep it open long after.
 DWORD WINAPI ReadPipe(void* param) {
     auto* reader = static_cast<PipeReader*>(param);
     char buffer[4096];
-    DWORD read = 0;
-    while (::ReadFile(reader->pipe, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+    for (;;) {
+        // Ended first, then looked at: whatever it wrote before its end is in the pipe by then.
+        const bool ended = ::WaitForSingleObject(reader->process, 0) == WAIT_OBJECT_0;
+        DWORD available = 0;
+        if (!::PeekNamedPipe(reader->pipe, nullptr, 0, nullptr, &available, nullptr)) break;
+        if (available == 0) {
+            if (ended) break;
+            ::Sleep(2);
+            continue;
+        }
+        DWORD read = 0;
+        if (!::ReadFile(reader->pipe, buffer, sizeof(buffer), &read, nullptr) || read == 0) break;
         reader->bytes.append(buffer, read);
     }
     return 0;
@@ -330,7 +350,7 @@ BOOL CALLBACK CollectClass(HWND window, LPARAM param) {
 
 // Runs a program with its standard output and error on a pipe, to its end or the time-out.
 std::string RunToEnd(std::wstring commandLine, int timeoutMs) {
-    PipeReader reader{nullptr, {}};
+    PipeReader reader{nullptr, nullptr, {}};
     HANDLE writeEnd = nullptr;
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
     if (!::CreatePipe(&reader.pipe, &writeEnd, &inherit, 0)) return "error pipe";
@@ -354,6 +374,8 @@ std::string RunToEnd(std::wstring commandLine, int timeoutMs) {
     if (g_process.handle != nullptr) ::CloseHandle(g_process.handle);
     g_process.handle = info.hProcess;
     g_process.id = info.dwProcessId;
+    reader.process = info.hProcess;
+    Trace("runpipe: started process " + std::to_string(info.dwProcessId));
     const HANDLE thread = ::CreateThread(nullptr, 0, ReadPipe, &reader, 0, nullptr);
 
     const double deadline = NowMs() + timeoutMs;
@@ -369,7 +391,7 @@ std::string RunToEnd(std::wstring commandLine, int timeoutMs) {
     }
     DWORD code = 0;
     ::GetExitCodeProcess(info.hProcess, &code);
-    // Complete once every writer has closed the pipe: the program and anything it started.
+    Trace("runpipe: the process ended with " + std::to_string(code) + "; reading what it wrote");
     ::WaitForSingleObject(thread, INFINITE);
     ::CloseHandle(thread);
     ::CloseHandle(reader.pipe);
