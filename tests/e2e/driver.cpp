@@ -328,7 +328,8 @@ DWORD WINAPI ReadPipe(void* param) {
         if (!::PeekNamedPipe(reader->pipe, nullptr, 0, nullptr, &available, nullptr)) break;
         if (available == 0) {
             if (ended) break;
-            ::Sleep(2);
+            // Until it ends or, every few milliseconds, to look at the pipe again.
+            ::WaitForSingleObject(reader->process, 2);
             continue;
         }
         DWORD read = 0;
