@@ -345,8 +345,11 @@ class Driver:
 
     def processes(self):
         """The driver's process and those below it (what Wine started for it), as ps shows them."""
-        listing = subprocess.run(["ps", "-e", "-o", "pid=,ppid=,stat=,args="], capture_output=True,
-                                 text=True, errors="replace").stdout
+        try:
+            listing = subprocess.run(["ps", "-e", "-o", "pid=,ppid=,stat=,args="], capture_output=True,
+                                     text=True, errors="replace").stdout
+        except OSError as error:  # a machine without ps: the failure is still reported
+            return [f"(no process list: {error})"]
         rows = [line.split(None, 3) for line in listing.splitlines() if len(line.split(None, 3)) == 4]
         tree, found = {self.process.pid}, True
         while found:
