@@ -186,7 +186,7 @@ TEST_F(Diagnosis, JsonReportsBothViewsAndTheFindingsAsAsciiOnOneLine) {
         L"\"installer\":{\"file\":\"C:\\\\Tools\\\\ade64.exe\",\"bits\":64,\"present\":true},"
         L"\"findings\":[{\"code\":\"engine-other-bitness\","
         L"\"text\":\"Microsoft.ACE.OLEDB.16.0 \\u53ea"))
-        << std::string(json.begin(), json.end());
+        << testing::PrintToString(json);
     std::vector<std::wstring> codes;
     for (std::size_t at = json.find(L"\"code\":\""); at != std::wstring::npos;
          at = json.find(L"\"code\":\"", at + 1)) {
@@ -238,9 +238,9 @@ TEST_F(Diagnosis, RepairWritesTheFindingsAndRefusesAnInstallerThatOfficeRulesOut
 TEST(JsonWriter, EscapesQuotesBackslashesControlsAndEverythingBeyondAscii) {
     JsonWriter json;
     json.BeginArray().String(L"\"\\\t\x7f é").BeginObject().EndObject().Null();
-    // The unit tests build on Linux, where a wchar_t holds a whole code point: it goes as its
-    // UTF-16 pair, as the same text from Windows (two units) does.
-    json.String(std::wstring(1, static_cast<wchar_t>(0x1F600))).EndArray();
+    // A character beyond U+FFFF goes as its UTF-16 pair, whether the wide string holds it as one
+    // unit (Linux) or as that pair already (Windows).
+    json.String(L"\U0001F600").EndArray();
     EXPECT_EQ(json.Text(), L"[\"\\\"\\\\\\u0009\\u007f \\u00e9\",{},null,\"\\ud83d\\ude00\"]");
 }
 

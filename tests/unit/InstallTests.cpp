@@ -150,7 +150,7 @@ INSTANTIATE_TEST_SUITE_P(
     Stale, NotStaged,
     ::testing::Values(NotStagedCase{"SourceMissing", false, std::nullopt, kSource},
                       NotStagedCase{"CopyFailed", true, PlatformError{70, L"沒有使用權限"}, kStaged}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 // A second click, queued behind the first, reaches the handler while the first one processes
 // events: one installer is started, not two.

@@ -171,7 +171,9 @@ TEST_P(RepairExit, IsTheFirstFailureThatDecides) {
     EXPECT_EQ(Run({L"-REPAIR"}), c.exitCode);
     ASSERT_FALSE(fake.output.empty());
     EXPECT_EQ(fake.output.back(), c.lastLine);
-    if (c.changedBeforeTheRun) EXPECT_THAT(fake.LogOf(L"RunAndWait"), IsEmpty());
+    if (c.changedBeforeTheRun) {
+        EXPECT_THAT(fake.LogOf(L"RunAndWait"), IsEmpty());
+    }
     EXPECT_THAT(fake.privateFolders, IsEmpty());
 }
 

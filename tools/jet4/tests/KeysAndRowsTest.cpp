@@ -63,9 +63,9 @@ INSTANTIATE_TEST_SUITE_P(
                 "7f 38 01 01 01 01 80 07 06 82 00"},
         KeyCase{"underscore has two bytes", ColumnType::Text, std::u16string(u"a_b"), true,
                 "7f 4a 2b 03 4c 01 00"}),
-    [](const testing::TestParamInfo<KeyCase>& info) {
+    [](const testing::TestParamInfo<KeyCase>& instance) {
         std::string name;  // "Long 2 descending" -> Long2descending
-        for (const char* c = info.param.what; *c; ++c) {
+        for (const char* c = instance.param.what; *c; ++c) {
             if (std::isalnum(static_cast<unsigned char>(*c))) name += *c;
         }
         return name;
