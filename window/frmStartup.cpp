@@ -109,29 +109,33 @@ void frmStartup::StartInstallProcess() {
     platform_.ProcessPendingEvents();
     platform_.SetTimerEnabled(Timer::tmrEnd, true);
 
+    if (!LaunchStagedCopy()) ReportLaunchFailed();
+}
+
+bool frmStartup::LaunchStagedCopy() {
+    using mdlCommon::strSetupFile;
     // The copy was held from the moment it was made; a file that no longer matches the installer
     // beside the program is not started.
     try {
         stagedSetup_->Verify(mdlCommon::strSetupSource);
     } catch (const PlatformError&) {
-        ReportLaunchFailed();
-        return;
+        return false;
     }
     // Launched by its exact path, and quoted on the command line: a TMP path with blanks must not
     // make Windows try the path's prefixes as programs first.
     try {
         platform_.LaunchCommandLine(strSetupFile, L"\"" + strSetupFile + L"\" /passive",
                                     kWindowStyleNormalFocus);
-        return;
+        return true;
     } catch (const PlatformError&) {
     }
     try {
         platform_.ShellExecuteWide(platform_.GetWindowHandle(), L"Open", strSetupFile,
                                    L"/passive", L"C:\\", kWindowStyleNormalFocus);
-        return;
+        return true;
     } catch (const PlatformError&) {
     }
-    ReportLaunchFailed();
+    return false;
 }
 
 void frmStartup::ReportLaunchFailed() {

@@ -26,6 +26,9 @@ private:
     // Centres the window on the screen; a window larger than the screen gets a negative position.
     void CentreWindow();
     void ReportFailure(const PlatformError& error);
+    // Starts the staged copy, when it is still the installer beside the program: by its command
+    // line, else through the shell. False when it was not started.
+    bool LaunchStagedCopy();
     // The launch-failed message, then the end. The end timer stops first: the message stays until
     // it is dismissed, however long that takes.
     void ReportLaunchFailed();

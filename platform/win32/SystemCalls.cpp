@@ -93,10 +93,15 @@ std::wstring Win32Platform::EnvironmentVariable(const std::wstring& name) {
 
 bool Win32Platform::GetVersionExA(OsVersionInfoA& info) {
     static_assert(sizeof(OsVersionInfoA) == sizeof(OSVERSIONINFOA));
+    // Deprecated; the program wants exactly what it reports. MSVC's suppress takes the next line.
 #ifdef _MSC_VER
-#pragma warning(suppress : 4996)  // deprecated; the program wants exactly what it reports
+#pragma warning(push)
+#pragma warning(disable : 4996)
 #endif
     return ::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&info)) != FALSE;
+#ifdef _MSC_VER
+#pragma warning(pop)
+#endif
 }
 
 ModuleHandle Win32Platform::GetModuleHandleA(const char* moduleName) {
