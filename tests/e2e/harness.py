@@ -5,6 +5,10 @@ our driver (a Win32 console program running inside Wine beside it).
 Used as a module by the test files, and from the command line by CTest's fixtures:
     harness.py setup     start the X server and make fresh 32-bit and 64-bit prefixes
     harness.py cleanup   stop the prefixes' servers and the X server
+    harness.py run PROGRAM [ARGUMENT...]
+                         run a console program of this build in the prefix of its own bitness,
+                         print what it wrote, and exit with its exit code (CTest's emulator for the
+                         unit tests built for Windows)
 """
 import atexit
 import ctypes
@@ -548,5 +552,16 @@ class ProgramTestCase(unittest.TestCase):
         return run
 
 
+def run(program, *arguments):
+    # Through a file, as every Wine run of the suite: a service that Wine starts on the program's
+    # behalf would keep a pipe to CTest open after the program has ended.
+    result = run_wine(ARCHS[0], program, *arguments, check=False, timeout=1200)
+    sys.stdout.write(result.stdout)
+    sys.stdout.flush()
+    sys.exit(result.returncode)
+
+
 if __name__ == "__main__":
+    if sys.argv[1] == "run":
+        run(*sys.argv[2:])
     {"setup": setup, "cleanup": cleanup}[sys.argv[1]]()
