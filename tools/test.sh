@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the logic's unit tests and the sample database's readers
-# natively, then the 32-bit program we ship end to end under Wine in a virtual X server: here where
-# the kernel runs 32-bit processes, else in an emulated machine (tools/vm32.py) whose kernel does.
+# natively; every C and C++ file of ours through clang 19 with warnings of MSVC's kinds; then, under
+# Wine, the same unit tests built for Windows and the 32-bit program we ship end to end in a virtual
+# X server: here where the kernel runs 32-bit processes, else in an emulated machine
+# (tools/vm32.py) whose kernel does.
 # PRUVOLT_VM32=1 takes the emulated machine's route on any machine.
 #
 #   tools/test.sh          the whole test, as CI runs it
@@ -54,9 +56,14 @@ stage "32-bit program and package"
 cmake --preset windows
 cmake --build --preset windows -j "$(nproc)" --target all package
 
+# The MSVC build treats its warnings as errors and runs only on the Windows workflow: the same
+# kinds of warning are caught here, on the native and the Windows builds' own compile commands.
+stage "lint (clang 19, MSVC's warning kinds)"
+python3 tools/lint-cpp.py build/native build/windows
+
 if [ "$lane" = x64 ]; then
   stage "64-bit flavour, end to end"
-  ctest --preset windows -E '^e2e[.]'   # the product's own checks that need no Wine
+  ctest --preset windows -E '^(e2e|unit)[.]'   # the product's own checks that need no Wine
   cmake --preset windows-x64
   cmake --build --preset windows-x64 -j "$(nproc)" --target all package
   ctest --preset windows-x64
@@ -64,7 +71,7 @@ if [ "$lane" = x64 ]; then
 fi
 
 if tools/can-run-32bit.sh && [ "${PRUVOLT_VM32:-0}" = 0 ]; then
-  stage "32-bit end to end, native Wine"
+  stage "32-bit unit tests and end to end, Wine"
   ctest --preset windows --verbose
   exit 0
 fi
