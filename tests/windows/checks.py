@@ -13,7 +13,9 @@ runner's user may not create files.
     python tests/windows/checks.py denied-folder    PACKAGE ARTIFACTS
 
 Each prints what it saw and keeps it in ARTIFACTS/<command>.txt, and exits 1 when something it
-requires does not hold. runner, jet and denied-folder require nothing: they record.
+requires does not hold. runner, jet and denied-folder require nothing: they record. A step that
+stops on its own (a program that outlives its time, a driver that is gone) is recorded as failed in
+its log with what stopped it, never lost with the log.
 PRUVOLT_CI_LAUNCHER (e.g. "wine") goes before every Windows program started here, for a dry run of
 these mechanics on Linux; runner and jet, which read Windows itself, are then skipped.
 """
@@ -24,6 +26,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import traceback
 import zipfile
 from pathlib import Path
 
@@ -50,10 +53,13 @@ PROGRAM_TIMEOUT = 120  # seconds: a probe takes a second or two; this is for a h
 class Report:
     """Lines for the log and for ARTIFACTS/<name>.txt, and whether everything required held."""
 
+    unfinished = []  # the reports whose step has not written its log yet
+
     def __init__(self, artifacts, name):
         self.path = Path(artifacts) / f"{name}.txt"
         self.lines = []
         self.failures = []
+        Report.unfinished.append(self)
 
     def __call__(self, line=""):
         print(line, flush=True)
@@ -68,6 +74,8 @@ class Report:
         return holds
 
     def finish(self):
+        if self in Report.unfinished:
+            Report.unfinished.remove(self)
         self.path.parent.mkdir(parents=True, exist_ok=True)
         self.path.write_text("\n".join(self.lines) + "\n", encoding="utf-8")
         return 1 if self.failures else 0
@@ -193,11 +201,62 @@ def jet(artifacts):
     for progid in ("Microsoft.ACE.OLEDB.12.0", "Microsoft.ACE.OLEDB.16.0"):
         registered = read(classes + progid + "\\CLSID")
         report(f"{progid}: {registered or 'not registered'}")
+    jet_made_database(report, artifacts)
     if not (files_found["msjetoledb40.dll"] and server):
         # Not a requirement of this step: /check, next, fails on its own. This says why at once.
         print("::warning::Jet 4.0's OLE DB provider is not on this runner's 32-bit side",
               flush=True)
     return report.finish()
+
+
+# A database that Jet makes itself (ADOX), opened as the program opens testdb.mdb: when /check then
+# fails and this opens, the fault is in our file, not in the probe or the runner's Jet.
+JET_MADE_DATABASE_SCRIPT = r"""
+var path = WScript.Arguments(0);
+var connection = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path + ";";
+try {
+    var catalog = new ActiveXObject("ADOX.Catalog");
+    catalog.Create(connection);
+    var made = catalog.ActiveConnection;
+    made.Execute("CREATE TABLE testdata (id INTEGER)");
+    made.Execute("INSERT INTO testdata (id) VALUES (1)");
+    made.Close();
+    WScript.Echo("made by Jet: " + path);
+} catch (e) {
+    WScript.Echo("ADOX could not make it: " + e.number + " " + e.description);
+    WScript.Quit(1);
+}
+try {
+    var recordset = new ActiveXObject("ADODB.Recordset");
+    recordset.Open("select * from testdata", connection);
+    WScript.Echo("opened through ADO: first row's id " + recordset.Fields(0).Value);
+    recordset.Close();
+} catch (e) {
+    WScript.Echo("ADO could not open it: " + e.number + " " + e.description);
+    WScript.Quit(2);
+}
+"""
+
+
+def jet_made_database(report, artifacts):
+    cscript = Path(os.environ.get("SystemRoot", r"C:\Windows")) / "SysWOW64" / "cscript.exe"
+    folder = Path(tempfile.mkdtemp(prefix="pruvolt-jet-"))
+    script = folder / "jetmade.js"
+    script.write_text(JET_MADE_DATABASE_SCRIPT, encoding="ascii")
+    try:
+        done = subprocess.run([str(cscript), "//nologo", "//E:jscript", str(script),
+                               str(folder / "jetmade.mdb")], stdin=subprocess.DEVNULL,
+                              capture_output=True, timeout=PROGRAM_TIMEOUT)
+        output = (done.stdout + done.stderr).decode("mbcs" if os.name == "nt" else "utf-8",
+                                                    "replace").strip()
+        report(f"a database Jet makes itself (32-bit cscript, ADOX, then ADO): exit code "
+               f"{done.returncode}")
+        for line in output.splitlines():
+            report(f"  | {line}")
+    except (OSError, subprocess.TimeoutExpired) as error:
+        report(f"a database Jet makes itself: not tried to the end ({error})")
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
 
 
 # --- the package --------------------------------------------------------------------------------
@@ -411,6 +470,9 @@ def window(package, driver_program, artifacts):
     return report.finish()
 
 
+RECORDING_STEPS = {"runner", "jet", "denied-folder"}
+
+
 def main(argv):
     # The runner's console code page cannot write Chinese; the log reads UTF-8.
     sys.stdout.reconfigure(encoding="utf-8")
@@ -423,7 +485,17 @@ def main(argv):
         print(__doc__, file=sys.stderr)
         return 2
     function, _ = commands[argv[1]]
-    return function(*argv[2:])
+    try:
+        return function(*argv[2:])
+    except Exception as error:  # a time-out, a driver that is gone, anything else: recorded
+        stopped = f"the step stopped: {type(error).__name__}: {error}"
+        reports = Report.unfinished or [Report(argv[-1], argv[1])]
+        for report in list(reports):
+            report.require(False, stopped)
+            report.finish()
+        traceback.print_exc()
+        # The steps that only record fail no run: the build after them must still run.
+        return 0 if argv[1] in RECORDING_STEPS else 1
 
 
 if __name__ == "__main__":
