@@ -36,6 +36,9 @@ PlatformError ErrorFromHresult(HRESULT hr) {
 }
 
 PlatformError ErrorFromWin32(DWORD code) {
+    if (code == ERROR_SUCCESS) {
+        return {kUnspecifiedFailure, SystemMessage(static_cast<DWORD>(kUnspecifiedFailure))};
+    }
     return {ErrorNumberFromHresult(HresultFromWin32(code)), SystemMessage(code)};
 }
 

@@ -16,7 +16,7 @@ std::wstring SystemMessage(DWORD code);
 // one, else the system's message text for the HRESULT.
 PlatformError ErrorFromHresult(HRESULT hr);
 
-// From a failed Win32 call's last-error code.
+// From a failed Win32 call's last-error code; a call that left none is E_FAIL, never error 0.
 PlatformError ErrorFromWin32(DWORD code);
 
 // Throws ErrorFromHresult(hr) when hr reports failure.

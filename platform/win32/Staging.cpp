@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/ErrorNumbers.h"
 #include "platform/Paths.h"
 #include "platform/SecurityDescriptors.h"
 #include "platform/win32/Errors.h"
@@ -103,13 +104,17 @@ private:
     FileIdentity identity_;
 };
 
-// Writes the whole of `source` into `destination`; raises when a read or a write fails.
+// Writes the whole of `source` into `destination`; raises when a read or a write fails, and when
+// a write takes less than it was given (a full volume).
 void CopyContents(HANDLE source, HANDLE destination) {
     Chunk buffer;
     while (const DWORD read = ReadChunk(source, buffer)) {
         DWORD written = 0;
-        if (!::WriteFile(destination, buffer.data(), read, &written, nullptr) || written != read) {
-            throw ErrorFromWin32(::GetLastError());
+        const bool succeeded = ::WriteFile(destination, buffer.data(), read, &written, nullptr) != 0;
+        const DWORD failure =
+            WriteFailureCode(succeeded, succeeded ? ERROR_SUCCESS : ::GetLastError(), read, written);
+        if (failure != ERROR_SUCCESS) {
+            throw ErrorFromWin32(failure);
         }
     }
 }

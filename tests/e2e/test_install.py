@@ -4,6 +4,7 @@ import os
 import re
 import shutil
 import struct
+import subprocess
 import unittest
 import zipfile
 
@@ -84,6 +85,27 @@ class Staging(ProgramTestCase):
         self.assertTrue(run.wait_copy(staged, f"C:\\Pruvolt\\{name}"), f"{name} was not staged in {folder}")
         run.click(ID_INSTALL)
         self.assertIsNotNone(run.wait_launch_log(staged), "the staged installer was not started")
+
+    def test_a_full_disk_is_reported_as_such_and_leaves_no_half_copy(self):
+        # TMP on a volume too small for the installer: the copy stops part-way.
+        arch = ARCHS[0]
+        name = installer_name(arch)
+        tmp = "C:\\e2e-full"
+        run = self.new_run(arch, "C:\\Pruvolt", tmp=tmp,
+                           installers={name: STANDIN.read_bytes() + bytes(1024 * 1024)})
+        volume = run.unix(tmp)
+        if os.geteuid() != 0:
+            self.skipTest("mounting a small tmpfs needs root here")
+        mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=300k", "tmpfs", str(volume)],
+                                 capture_output=True, text=True)
+        if mounted.returncode != 0:
+            self.skipTest(f"no small tmpfs on this machine: {mounted.stderr.strip()}")
+        self.addCleanup(subprocess.run, ["umount", "-l", str(volume)], check=False)
+        run.start()
+        # ERROR_DISK_FULL as an HRESULT; the description is the system's text for it.
+        self.assertIsNotNone(run.wait("label", 60000, "錯誤代碼 (-2147024784)\r\n回報內容："),
+                             f"not reported as a full disk: {run.label()!r}")
+        self.assertEqual(list(volume.iterdir()), [], "the half copy was left behind")
 
 
 class InstallButton(ProgramTestCase):

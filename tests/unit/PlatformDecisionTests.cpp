@@ -17,7 +17,7 @@ TEST(ErrorNumbers, AdoCodesByTheirOwnNumberEverythingElseAsTheHresult) {
     } rows[] = {
         {0x800A0E7Au, 3706},         // adErrProviderNotFound
         {0x800A0BB9u, 3001},         // adErrInvalidArgument
-        {0x800A0000u, 0},            // a control-facility code with no number of its own
+        {0x800A0000u, -2146828288},  // a control-facility code with no number of its own
         {0x80004005u, -2147467259},  // E_FAIL
         {0x80070002u, -2147024894},  // a Win32 error as an HRESULT
         {0x00000000u, 0},
@@ -33,6 +33,17 @@ TEST(ErrorNumbers, Win32CodesBecomeWin32FacilityHresults) {
     EXPECT_EQ(static_cast<std::uint32_t>(HresultFromWin32(740)), 0x800702E4u);
     EXPECT_EQ(HresultFromWin32(0), 0);  // no error at all stays 0, as the system's macro has it
     EXPECT_EQ(static_cast<std::uint32_t>(HresultFromWin32(0x80004005u)), 0x80004005u);
+}
+
+TEST(ErrorNumbers, AWriteThatTakesLessThanItWasGivenIsADiskFullNeverErrorZero) {
+    EXPECT_EQ(WriteFailureCode(true, 0, 65536, 65536), 0u);
+    EXPECT_EQ(WriteFailureCode(true, 0, 0, 0), 0u);
+    // A full volume: less, or nothing, written, and no error from the call.
+    EXPECT_EQ(WriteFailureCode(true, 0, 65536, 40960), kErrorDiskFull);
+    EXPECT_EQ(WriteFailureCode(true, 0, 65536, 0), kErrorDiskFull);
+    // A failed call's own code, whatever it wrote; one that left none is still a failure.
+    EXPECT_EQ(WriteFailureCode(false, 5, 65536, 0), 5u);
+    EXPECT_EQ(WriteFailureCode(false, 0, 65536, 65536), kErrorWriteFault);
 }
 
 TEST(Paths, FolderOfAPathKeepsTheSeparatorOnlyAtADriveRoot) {
