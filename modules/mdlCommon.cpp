@@ -22,7 +22,14 @@ bool Is64BitWindows(Platform& platform) {
 }
 
 bool FileExist(Platform& platform, const std::wstring& path) {
-    const auto fileSystem = platform.CreateFileSystemObject();
+    std::unique_ptr<FileSystemObject> fileSystem;
+    try {
+        fileSystem = platform.CreateFileSystemObject();
+    } catch (const PlatformError&) {
+        // PCs hardened by unregistering the scripting runtime have no such object: the file
+        // system answers the same question directly.
+        return platform.FileIsPresent(path);
+    }
     return fileSystem->FileExists(path);
 }
 

@@ -64,6 +64,11 @@ public:
         facts_.installer.file = platform_.ProgramFolder() + L"\\" + name;
         facts_.installer.bits = wow64 ? 64 : 32;
         facts_.installer.present = platform_.FileIsPresent(facts_.installer.file);
+        try {
+            (void)platform_.CreateFileSystemObject();
+        } catch (const PlatformError&) {
+            facts_.fileSystemObject = false;
+        }
         return std::move(facts_);
     }
 
@@ -221,6 +226,8 @@ const wchar_t* CodeName(Code code) {
         return L"installer-blocked-by-office";
     case Code::InstallerMissing:
         return L"installer-missing";
+    case Code::FileSystemObjectMissing:
+        return L"filesystemobject-missing";
     }
     return L"";
 }

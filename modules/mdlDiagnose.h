@@ -49,6 +49,7 @@ struct Facts {
     std::vector<Registration> odbc;
     std::vector<OfficeInstallation> office;
     Installer installer;
+    bool fileSystemObject = true;  // a Scripting.FileSystemObject can be created
 };
 
 enum class Code {
@@ -58,6 +59,7 @@ enum class Code {
     ClickToRunIsolated,
     InstallerBlockedByOffice,
     InstallerMissing,
+    FileSystemObjectMissing,
 };
 
 struct Finding {

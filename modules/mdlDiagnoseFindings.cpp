@@ -127,6 +127,13 @@ std::vector<Finding> FindingsOf(const Facts& facts) {
                                           {facts.installer.file, BitsNumber(facts.installer.bits),
                                            InstallerName(facts.installer)})});
     }
+
+    // filesystemobject-missing. Scripting.FileSystemObject is the scripting runtime's (scrrun.dll);
+    // a PC hardened by unregistering it cannot create one. The program then asks the file system
+    // itself; other programs that need the object fail.
+    if (!facts.fileSystemObject) {
+        findings.push_back({Code::FileSystemObjectMissing, texts::kFindingFileSystemObjectMissing});
+    }
     return findings;
 }
 

@@ -266,7 +266,7 @@ public:
     // True when a file, not a folder, is at the path, as this process's file-system view sees it
     // (under WOW64, System32 is SysWOW64 and Sysnative is System32). It only asks for the file's
     // attributes: nothing is opened, loaded or started. False when nothing is there or it cannot
-    // be reached.
+    // be reached. Also the file-existence test where no Scripting.FileSystemObject can be created.
     virtual bool FileIsPresent(const std::wstring& path) = 0;
 
     // This process's bitness: 32 for the program as shipped, 64 for the test flavour built for

@@ -115,6 +115,10 @@ inline constexpr wchar_t kFindingInstallerBlockedByOffice[] =
 inline constexpr wchar_t kFindingInstallerMissing[] =
     L"找不到安裝程式 {1}：請將 {2} 位元的 Access Database Engine 可轉散發套件以 {3} 之名放在 "
     L"pruvolt.exe 旁 (見 PACKAGING.txt)";
+inline constexpr wchar_t kFindingFileSystemObjectMissing[] =
+    L"無法建立 Scripting.FileSystemObject (scrrun.dll 未註冊)：本程式改為直接查詢檔案系統；"
+    L"需要它的其他程式會失敗，請以系統管理員身分執行 regsvr32 scrrun.dll 重新註冊 (64 位元 Windows 上"
+    L"為 SysWOW64 資料夾中的 regsvr32.exe 與 scrrun.dll)";
 
 // /repair when the installer has another bitness than the installed Office: {1} the installer's
 // name, {2} Office's bitness.

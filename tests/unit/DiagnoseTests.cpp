@@ -147,6 +147,9 @@ INSTANTIATE_TEST_SUITE_P(
                             L"C:\\Program Files (x86)\\Microsoft Office\\Office14\\");
                     },
                     {Code::InstallerBlockedByOffice}},
+        FindingCase{"no Scripting.FileSystemObject",
+                    [](FakePlatform& f) { f.createFileSystemError = PlatformError{429, L""}; },
+                    {Code::FileSystemObjectMissing}},
         FindingCase{"no installer beside the program",
                     [](FakePlatform& f) { f.files.erase(L"C:\\Tools\\ade64.exe"); },
                     {Code::InstallerMissing}},
