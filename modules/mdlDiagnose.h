@@ -39,6 +39,7 @@ struct Installer {
     std::wstring file;
     int bits;
     bool present;
+    int imageBits;  // of the program image in the file; 0 when it is none
 };
 
 struct Facts {
@@ -59,6 +60,7 @@ enum class Code {
     ClickToRunIsolated,
     InstallerBlockedByOffice,
     InstallerMissing,
+    InstallerNotAProgram,
     FileSystemObjectMissing,
 };
 

@@ -269,6 +269,11 @@ public:
     // be reached. Also the file-existence test where no Scripting.FileSystemObject can be created.
     virtual bool FileIsPresent(const std::wstring& path) = 0;
 
+    // The bitness of the program image in the file (ProgramImageBits of its first bytes): 32 or
+    // 64; 0 when it is no program for x86 or x64 Windows, or cannot be read. Nothing is loaded or
+    // started.
+    virtual int FileImageBits(const std::wstring& path) = 0;
+
     // This process's bitness: 32 for the program as shipped, 64 for the test flavour built for
     // 64-bit Windows.
     virtual int ProcessBits() = 0;

@@ -115,6 +115,10 @@ inline constexpr wchar_t kFindingInstallerBlockedByOffice[] =
 inline constexpr wchar_t kFindingInstallerMissing[] =
     L"找不到安裝程式 {1}：請將 {2} 位元的 Access Database Engine 可轉散發套件以 {3} 之名放在 "
     L"pruvolt.exe 旁 (見 PACKAGING.txt)";
+// {1} the installer's path, {2} the bitness it must have, {3} its name.
+inline constexpr wchar_t kFindingInstallerNotAProgram[] =
+    L"安裝程式 {1} 不是 {2} 位元的 Windows 程式 (檔案損毀、不完整或不是安裝程式)：請將 {2} 位元的 "
+    L"Access Database Engine 可轉散發套件以 {3} 之名放在 pruvolt.exe 旁 (見 PACKAGING.txt)";
 inline constexpr wchar_t kFindingFileSystemObjectMissing[] =
     L"無法建立 Scripting.FileSystemObject (scrrun.dll 未註冊)：本程式改為直接查詢檔案系統；"
     L"需要它的其他程式會失敗，請以系統管理員身分執行 regsvr32 scrrun.dll 重新註冊 (64 位元 Windows 上"

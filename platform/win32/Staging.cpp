@@ -25,7 +25,7 @@ UniqueFile OpenForReading(const std::wstring& path) {
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
-        throw ErrorFromWin32(::GetLastError());
+        throw ErrorFromWin32(::GetLastError(), path);
     }
     return file;
 }
@@ -191,7 +191,7 @@ std::unique_ptr<HeldCopy> Win32Platform::CopyAndHold(const std::wstring& source,
         UniqueFile output(::CreateFileW(destination.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                         CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!output) {
-            throw ErrorFromWin32(::GetLastError());
+            throw ErrorFromWin32(::GetLastError(), destination);
         }
         try {
             CopyContents(input.Get(), output.Get());

@@ -86,6 +86,7 @@ public:
     std::vector<std::wstring> MachineValueNames(RegistryView view, const std::wstring& key) override;
     std::wstring ExpandEnvironmentText(const std::wstring& text) override;
     bool FileIsPresent(const std::wstring& path) override;
+    int FileImageBits(const std::wstring& path) override;
     int ProcessBits() override;
 
     // The report of a failure that no handler expected ("執行階段錯誤 (n)"): stops both timers

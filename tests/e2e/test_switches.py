@@ -123,6 +123,22 @@ class Switches(ProgramTestCase):
                     self.assertEqual(sorted(p.name for p in run.unix(run.tmp).iterdir()), [name])
                     self.assertEqual(waiting.read_bytes(), STANDIN.read_bytes() + b"waiting")
 
+    def test_an_installer_that_is_no_program_is_flagged_and_named_in_the_systems_message(self):
+        arch = ARCHS[0]
+        self.use_double(arch, "open 800A0E7A 找不到提供者。")
+        not_a_program = b"MZ, and then only text\r\n"
+        run = self.new_run(arch, FOLDER, installers={"ade.exe": not_a_program, "ade64.exe": not_a_program})
+        name = installer_name(arch)
+        code, lines = self.run_switch(run, "/repair")
+        self.assertTrue(any(line.startswith(f"[installer-not-a-program] 安裝程式 {FOLDER}\\{name} ")
+                            for line in lines), lines)
+        # The system's text for the failed start, with the file's name in place of its insert.
+        staged = re.search(rf"({re.escape(run.tmp)}\\Pruvolt-[0-9A-F-]{{36}}\\{name})", "\n".join(lines))
+        self.assertIsNotNone(staged, lines)
+        self.assertTrue(lines[-1].startswith("回報內容：" + staged.group(1)), lines)
+        self.assertNotIn("%", "\n".join(lines))
+        self.assertNotEqual(code, 0)
+
     def test_repair_while_the_window_is_open_exits_1618_to_be_retried(self):
         arch = ARCHS[0]
         run = self.new_run(arch, FOLDER)

@@ -147,6 +147,12 @@ INSTANTIATE_TEST_SUITE_P(
                             L"C:\\Program Files (x86)\\Microsoft Office\\Office14\\");
                     },
                     {Code::InstallerBlockedByOffice}},
+        FindingCase{"a text file as the installer",
+                    [](FakePlatform& f) { f.files[L"C:\\Tools\\ade64.exe"] = "MZ but no program"; },
+                    {Code::InstallerNotAProgram}},
+        FindingCase{"the 32-bit installer under the 64-bit one's name",
+                    [](FakePlatform& f) { f.files[L"C:\\Tools\\ade64.exe"] = "x86"; },
+                    {Code::InstallerNotAProgram}},
         FindingCase{"no Scripting.FileSystemObject",
                     [](FakePlatform& f) { f.createFileSystemError = PlatformError{429, L""}; },
                     {Code::FileSystemObjectMissing}},

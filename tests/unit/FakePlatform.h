@@ -146,6 +146,9 @@ class FakePlatform final : public Platform {
     std::vector<std::wstring> MachineValueNames(RegistryView view, const std::wstring& key) override;
     std::wstring ExpandEnvironmentText(const std::wstring& text) override;
     bool FileIsPresent(const std::wstring& path) override { return files.contains(path); }
+    // A file whose contents are "x86" or "x64" stands for a program of that bitness; any other is
+    // read as a program image's first bytes.
+    int FileImageBits(const std::wstring& path) override;
     int ProcessBits() override { return processBits; }
 
     static constexpr ProcessHandle kCurrentProcess = static_cast<ProcessHandle>(-1);
