@@ -18,6 +18,10 @@ inline constexpr wchar_t kExitCaption[] = L"結束程式";
 // The not-found message: kNotFoundBefore, the staged path, kNotFoundAfter.
 inline constexpr wchar_t kNotFoundBefore[] = L"找不到預設的";
 inline constexpr wchar_t kNotFoundAfter[] = L"安裝程式";
+// After a failed staging, the install button's message: kCopyFailedBefore, the installer beside
+// the program, kCopyFailedMiddle, the staged path, a line break, then the failure text.
+inline constexpr wchar_t kCopyFailedBefore[] = L"無法將安裝程式 ";
+inline constexpr wchar_t kCopyFailedMiddle[] = L" 複製到 ";
 inline constexpr wchar_t kLaunchFailed[] =
     L"啟動安裝資料庫驅動程式時發生無法預期錯誤\r\n\r\n"
     L"請您直接選擇 [Orvandel > Pruvolt > 直接安裝資料庫驅動程式] 進行安裝";

@@ -63,6 +63,7 @@ void frmStartup::Form_Load() {
         offer_ = Offer::Installation;
     } catch (const PlatformError& error) {
         offer_ = Offer::Installation;
+        stagingFailure_ = error;
         ReportFailure(error);
     }
     // An install click that came while the probe or the staging still had to run: the user asked
@@ -111,6 +112,17 @@ void frmStartup::StartInstallProcess() {
         platform_.SetTimerEnabled(Timer::tmrEvents, false);
         CentreWindow();
         platform_.ProcessPendingEvents();
+        if (stagingFailure_) {
+            // The copy failed, not the installer: what was copied where, and why it failed.
+            const std::wstring copied =
+                mdlCommon::strSetupSource.empty()
+                    ? std::wstring()
+                    : texts::kCopyFailedBefore + mdlCommon::strSetupSource + texts::kCopyFailedMiddle +
+                          strSetupFile + L"\r\n";
+            platform_.ShowMessageBox(copied + mdlCommon::FailureText(*stagingFailure_),
+                                     kMessageBoxButtons, platform_.WindowCaption());
+            platform_.EndProgram(exitcodes::kFailure);
+        }
         // Named where the user can act on it: the installer beside the program when that was
         // missing, else the staged copy.
         const std::wstring& missing =

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/FormEvents.h"
@@ -47,6 +48,7 @@ private:
     // was copied (setupSourceMissing_ tells whether the installer beside the program was missing).
     std::unique_ptr<HeldCopy> stagedSetup_;
     bool setupSourceMissing_ = false;
+    std::optional<PlatformError> stagingFailure_;  // what the staging raised, if it failed
     // What the load handler has offered so far: nothing while it probes and stages, then either
     // no installation (the probe succeeded) or the installation, once the staging has run.
     enum class Offer { Undecided, NoneNeeded, Installation };

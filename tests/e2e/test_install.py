@@ -106,6 +106,16 @@ class Staging(ProgramTestCase):
         self.assertIsNotNone(run.wait("label", 60000, "錯誤代碼 (-2147024784)\r\n回報內容："),
                              f"not reported as a full disk: {run.label()!r}")
         self.assertEqual(list(volume.iterdir()), [], "the half copy was left behind")
+        # The install button then says what failed: the copy, and why.
+        run.click(ID_INSTALL)
+        self.assertIsNotNone(run.wait("msgbox", 20000), "no message box")
+        self.assertTrue(run.msgbox()["prompt"].startswith(
+            f"無法將安裝程式 C:\\Pruvolt\\{name} 複製到 {tmp}\\{name}\r\n錯誤代碼 (-2147024784)\r\n"),
+            run.msgbox())
+        self.assertEqual(run.driver.ask("dismiss"), "ok")
+        ended = run.wait("exit", 10000)
+        self.assertIsNotNone(ended, "the program did not end after the message")
+        self.assertEqual(ended[1], 1)
 
 
 class InstallButton(ProgramTestCase):
