@@ -182,6 +182,13 @@ public:
     // GetTempPathW's. Raises when none can be made.
     virtual std::unique_ptr<PrivateFolder> CreatePrivateFolder() = 0;
 
+    // Removes the PrivateFolders that earlier runs of this program under this account left where
+    // CreatePrivateFolder makes them (the run was ended from outside, or its installer outlived
+    // the wait and still ran from it): each with the files in it, and at the next restart what
+    // cannot be removed now. Only folders of the program's own name and rules, owned by this
+    // account, are touched. Raises nothing.
+    virtual void RemoveLeftoverPrivateFolders() = 0;
+
     // --- Windows calls the logic makes itself ------------------------------------------------
 
     // Fills the record as far as it can; false when the call failed.

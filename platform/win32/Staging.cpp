@@ -11,6 +11,7 @@
 #include "platform/Paths.h"
 #include "platform/SecurityDescriptors.h"
 #include "platform/win32/Errors.h"
+#include "platform/win32/Leftovers.h"
 #include "platform/win32/Security.h"
 #include "texts/Texts.h"
 
@@ -126,20 +127,8 @@ public:
     Win32PrivateFolder& operator=(const Win32PrivateFolder&) = delete;
 
     // The files in it go, then the folder. Only this run could write there; what cannot be removed
-    // (a program that still runs from it) stays.
-    ~Win32PrivateFolder() override {
-        WIN32_FIND_DATAW found{};
-        const HANDLE search = ::FindFirstFileW((path_ + L"\\*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-                    ::DeleteFileW((path_ + L"\\" + found.cFileName).c_str());
-                }
-            } while (::FindNextFileW(search, &found));
-            ::FindClose(search);
-        }
-        ::RemoveDirectoryW(path_.c_str());
-    }
+    // now (a program that still runs from it) goes at the next restart, or at the next /repair.
+    ~Win32PrivateFolder() override { RemoveFolderOrScheduleRemoval(path_); }
 
     const std::wstring& Path() const override { return path_; }
 
@@ -209,6 +198,14 @@ std::unique_ptr<HeldCopy> Win32Platform::CopyAndHold(const std::wstring& source,
         throw CopyChanged();
     }
     return std::make_unique<Win32HeldCopy>(destination, std::move(held), identity);
+}
+
+void Win32Platform::RemoveLeftoverPrivateFolders() {
+    try {
+        win32::RemoveLeftoverPrivateFolders(TemporaryFolderBase());
+    } catch (const PlatformError&) {
+        // No temporary folder: nothing can have been left in it.
+    }
 }
 
 std::unique_ptr<PrivateFolder> Win32Platform::CreatePrivateFolder() {

@@ -59,6 +59,7 @@ public:
     std::unique_ptr<HeldCopy> CopyAndHold(const std::wstring& source,
                                           const std::wstring& destination) override;
     std::unique_ptr<PrivateFolder> CreatePrivateFolder() override;
+    void RemoveLeftoverPrivateFolders() override;
 
     bool GetVersionExA(OsVersionInfoA& info) override;
     ModuleHandle GetModuleHandleA(const char* moduleName) override;

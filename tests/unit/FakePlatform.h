@@ -87,6 +87,7 @@ class FakePlatform final : public Platform {
     std::optional<std::uint32_t> exitCode;  // what EndProgram was given
     std::vector<std::wstring> heldCopies;   // paths of the copies held now
     std::vector<std::wstring> privateFolders;  // paths of the private folders that exist now
+    int leftoverCleanups = 0;                  // calls of RemoveLeftoverPrivateFolders
     std::vector<std::wstring> output;  // the lines WriteOutputLine wrote, also in `log`
 
     // Entries of `log` that start with `prefix`, in order.
@@ -121,6 +122,7 @@ class FakePlatform final : public Platform {
     std::unique_ptr<HeldCopy> CopyAndHold(const std::wstring& source,
                                           const std::wstring& destination) override;
     std::unique_ptr<PrivateFolder> CreatePrivateFolder() override;
+    void RemoveLeftoverPrivateFolders() override { ++leftoverCleanups; }
     bool GetVersionExA(OsVersionInfoA& info) override;
     ModuleHandle GetModuleHandleA(const char* moduleName) override;
     ProcAddress GetProcAddress(ModuleHandle module, const char* procName) override;
