@@ -64,6 +64,8 @@ std::uint32_t Repair(Platform& platform) {
         WriteLines(platform, texts::kAlreadyRunning);
         return exitcodes::kBusy;
     }
+    // Holding the lock, no other /repair runs: a folder that an earlier one left is nobody's now.
+    platform.RemoveLeftoverPrivateFolders();
     if (!Probe(platform)) {
         return exitcodes::kSuccess;
     }

@@ -22,19 +22,51 @@ bool Is64BitWindows(Platform& platform) {
 }
 
 bool FileExist(Platform& platform, const std::wstring& path) {
-    const auto fileSystem = platform.CreateFileSystemObject();
+    std::unique_ptr<FileSystemObject> fileSystem;
+    try {
+        fileSystem = platform.CreateFileSystemObject();
+    } catch (const PlatformError&) {
+        // PCs hardened by unregistering the scripting runtime have no such object: the file
+        // system answers the same question directly.
+        return platform.FileIsPresent(path);
+    }
     return fileSystem->FileExists(path);
 }
 
+namespace {
+
+// A value written into a connection string as it is, unless it holds a character that would end
+// it there or be read as the grammar's own: then between `open` and `close`, each `close` in it
+// doubled. Every other value stays exactly as written.
+std::wstring ConnectionValue(const std::wstring& value, const wchar_t* special, wchar_t open,
+                             wchar_t close) {
+    if (value.find_first_of(special) == std::wstring::npos) {
+        return value;
+    }
+    std::wstring quoted(1, open);
+    for (const wchar_t c : value) {
+        quoted += c;
+        if (c == close) {
+            quoted += c;
+        }
+    }
+    quoted += close;
+    return quoted;
+}
+
+}  // namespace
+
 void SetConnectionString(Platform& platform) {
     const std::wstring version = mdlShell::GetWindowsVersion(platform);
-    // Compared as text, exactly: "2.6.10" or " 2.6.1" is another version.
-    std::wstring connection = version == L"2.6.1"
-                                  ? L"Driver={Microsoft Access Driver (*.mdb, *.accdb)};DBQ="
-                                  : L"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=";
-    connection += platform.ProgramFolder();
-    connection += L"\\testdb.mdb;";
-    strConnection = connection;
+    const std::wstring database = platform.ProgramFolder() + L"\\testdb.mdb";
+    // Compared as text, exactly: "2.6.10" or " 2.6.1" is another version. A ";" ends a value in
+    // both grammars; ODBC's braces and OLE DB's double quotes keep a folder such as "C:\A;B" whole.
+    strConnection =
+        version == L"2.6.1"
+            ? L"Driver={Microsoft Access Driver (*.mdb, *.accdb)};DBQ=" +
+                  ConnectionValue(database, L";{}", L'{', L'}') + L";"
+            : L"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
+                  ConnectionValue(database, L";\"", L'"', L'"') + L";";
 }
 
 std::unique_ptr<AdoRecordset> OpenTestRecordset(Platform& platform) {

@@ -24,7 +24,7 @@ inline std::wstring strSetupFile;    // the staged installer, the one that is la
 // Windows that has no IsWow64Process.
 bool Is64BitWindows(Platform& platform);
 
-// Asks a new Scripting.FileSystemObject. A failure to create the object is raised to the caller.
+// Asks a new Scripting.FileSystemObject; where none can be created, the file system directly.
 bool FileExist(Platform& platform, const std::wstring& path);
 
 // Sets strConnection for testdb.mdb in the program folder: through the ODBC driver on Windows

@@ -64,6 +64,13 @@ public:
         facts_.installer.file = platform_.ProgramFolder() + L"\\" + name;
         facts_.installer.bits = wow64 ? 64 : 32;
         facts_.installer.present = platform_.FileIsPresent(facts_.installer.file);
+        facts_.installer.imageBits =
+            facts_.installer.present ? platform_.FileImageBits(facts_.installer.file) : 0;
+        try {
+            (void)platform_.CreateFileSystemObject();
+        } catch (const PlatformError&) {
+            facts_.fileSystemObject = false;
+        }
         return std::move(facts_);
     }
 
@@ -221,6 +228,10 @@ const wchar_t* CodeName(Code code) {
         return L"installer-blocked-by-office";
     case Code::InstallerMissing:
         return L"installer-missing";
+    case Code::FileSystemObjectMissing:
+        return L"filesystemobject-missing";
+    case Code::InstallerNotAProgram:
+        return L"installer-not-a-program";
     }
     return L"";
 }

@@ -39,6 +39,7 @@ struct Installer {
     std::wstring file;
     int bits;
     bool present;
+    int imageBits;  // of the program image in the file; 0 when it is none
 };
 
 struct Facts {
@@ -49,6 +50,7 @@ struct Facts {
     std::vector<Registration> odbc;
     std::vector<OfficeInstallation> office;
     Installer installer;
+    bool fileSystemObject = true;  // a Scripting.FileSystemObject can be created
 };
 
 enum class Code {
@@ -58,6 +60,8 @@ enum class Code {
     ClickToRunIsolated,
     InstallerBlockedByOffice,
     InstallerMissing,
+    InstallerNotAProgram,
+    FileSystemObjectMissing,
 };
 
 struct Finding {

@@ -127,6 +127,23 @@ std::vector<Finding> FindingsOf(const Facts& facts) {
                                           {facts.installer.file, BitsNumber(facts.installer.bits),
                                            InstallerName(facts.installer)})});
     }
+
+    // installer-not-a-program. Windows starts a file only when its PE header names this machine's
+    // processor ("%1 is not a valid Win32 application" otherwise); a 32-bit Windows needs the x86
+    // installer, and the 64-bit engine's installer is an x64 program.
+    if (facts.installer.present && facts.installer.imageBits != facts.installer.bits) {
+        findings.push_back(
+            {Code::InstallerNotAProgram, Fill(texts::kFindingInstallerNotAProgram,
+                                              {facts.installer.file, BitsNumber(facts.installer.bits),
+                                               InstallerName(facts.installer)})});
+    }
+
+    // filesystemobject-missing. Scripting.FileSystemObject is the scripting runtime's (scrrun.dll);
+    // a PC hardened by unregistering it cannot create one. The program then asks the file system
+    // itself; other programs that need the object fail.
+    if (!facts.fileSystemObject) {
+        findings.push_back({Code::FileSystemObjectMissing, texts::kFindingFileSystemObjectMissing});
+    }
     return findings;
 }
 

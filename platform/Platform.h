@@ -182,6 +182,13 @@ public:
     // GetTempPathW's. Raises when none can be made.
     virtual std::unique_ptr<PrivateFolder> CreatePrivateFolder() = 0;
 
+    // Removes the PrivateFolders that earlier runs of this program under this account left where
+    // CreatePrivateFolder makes them (the run was ended from outside, or its installer outlived
+    // the wait and still ran from it): each with the files in it, and at the next restart what
+    // cannot be removed now. Only folders of the program's own name and rules, owned by this
+    // account, are touched. Raises nothing.
+    virtual void RemoveLeftoverPrivateFolders() = 0;
+
     // --- Windows calls the logic makes itself ------------------------------------------------
 
     // Fills the record as far as it can; false when the call failed.
@@ -266,8 +273,13 @@ public:
     // True when a file, not a folder, is at the path, as this process's file-system view sees it
     // (under WOW64, System32 is SysWOW64 and Sysnative is System32). It only asks for the file's
     // attributes: nothing is opened, loaded or started. False when nothing is there or it cannot
-    // be reached.
+    // be reached. Also the file-existence test where no Scripting.FileSystemObject can be created.
     virtual bool FileIsPresent(const std::wstring& path) = 0;
+
+    // The bitness of the program image in the file (ProgramImageBits of its first bytes): 32 or
+    // 64; 0 when it is no program for x86 or x64 Windows, or cannot be read. Nothing is loaded or
+    // started.
+    virtual int FileImageBits(const std::wstring& path) = 0;
 
     // This process's bitness: 32 for the program as shipped, 64 for the test flavour built for
     // 64-bit Windows.

@@ -18,6 +18,10 @@ inline constexpr wchar_t kExitCaption[] = L"結束程式";
 // The not-found message: kNotFoundBefore, the staged path, kNotFoundAfter.
 inline constexpr wchar_t kNotFoundBefore[] = L"找不到預設的";
 inline constexpr wchar_t kNotFoundAfter[] = L"安裝程式";
+// After a failed staging, the install button's message: kCopyFailedBefore, the installer beside
+// the program, kCopyFailedMiddle, the staged path, a line break, then the failure text.
+inline constexpr wchar_t kCopyFailedBefore[] = L"無法將安裝程式 ";
+inline constexpr wchar_t kCopyFailedMiddle[] = L" 複製到 ";
 inline constexpr wchar_t kLaunchFailed[] =
     L"啟動安裝資料庫驅動程式時發生無法預期錯誤\r\n\r\n"
     L"請您直接選擇 [Orvandel > Pruvolt > 直接安裝資料庫驅動程式] 進行安裝";
@@ -115,6 +119,14 @@ inline constexpr wchar_t kFindingInstallerBlockedByOffice[] =
 inline constexpr wchar_t kFindingInstallerMissing[] =
     L"找不到安裝程式 {1}：請將 {2} 位元的 Access Database Engine 可轉散發套件以 {3} 之名放在 "
     L"pruvolt.exe 旁 (見 PACKAGING.txt)";
+// {1} the installer's path, {2} the bitness it must have, {3} its name.
+inline constexpr wchar_t kFindingInstallerNotAProgram[] =
+    L"安裝程式 {1} 不是 {2} 位元的 Windows 程式 (檔案損毀、不完整或不是安裝程式)：請將 {2} 位元的 "
+    L"Access Database Engine 可轉散發套件以 {3} 之名放在 pruvolt.exe 旁 (見 PACKAGING.txt)";
+inline constexpr wchar_t kFindingFileSystemObjectMissing[] =
+    L"無法建立 Scripting.FileSystemObject (scrrun.dll 未註冊)：本程式改為直接查詢檔案系統；"
+    L"需要它的其他程式會失敗，請以系統管理員身分執行 regsvr32 scrrun.dll 重新註冊 (64 位元 Windows 上"
+    L"為 SysWOW64 資料夾中的 regsvr32.exe 與 scrrun.dll)";
 
 // /repair when the installer has another bitness than the installed Office: {1} the installer's
 // name, {2} Office's bitness.

@@ -45,6 +45,7 @@ void frmStartup::Form_Load() {
         platform_.SetLabelText(texts::kSuccess);
         platform_.SetVisible(Control::cmdInstall0, false);
         platform_.SetVisible(Control::cmdInstall2, true);
+        offer_ = Offer::NoneNeeded;
         platform_.ProcessPendingEvents();
         return;
     } catch (const PlatformError& error) {
@@ -59,8 +60,16 @@ void frmStartup::Form_Load() {
         stagedSetup_ =
             mdlCommon::StageInstaller(platform_, mdlCommon::TempStagingFolder(platform_));
         setupSourceMissing_ = !stagedSetup_;
+        offer_ = Offer::Installation;
     } catch (const PlatformError& error) {
+        offer_ = Offer::Installation;
+        stagingFailure_ = error;
         ReportFailure(error);
+    }
+    // An install click that came while the probe or the staging still had to run: the user asked
+    // for the installation, and now it can start.
+    if (installRequested_) {
+        StartInstallProcess();
     }
 }
 
@@ -74,6 +83,14 @@ void frmStartup::cmdInstall_Click(std::int16_t Index) {
 
 void frmStartup::StartInstallProcess() {
     using mdlCommon::strSetupFile;
+    // A click before the staging has run (queued behind the probe, or while the window first
+    // processed events) is kept for when it has; with nothing to install it is dropped.
+    if (offer_ != Offer::Installation) {
+        if (offer_ == Offer::Undecided) {
+            installRequested_ = true;
+        }
+        return;
+    }
     // A second click, queued behind the first and delivered while this one processes events,
     // would start a second installer: one install click is all there is.
     if (installStarted_) {
@@ -95,6 +112,17 @@ void frmStartup::StartInstallProcess() {
         platform_.SetTimerEnabled(Timer::tmrEvents, false);
         CentreWindow();
         platform_.ProcessPendingEvents();
+        if (stagingFailure_) {
+            // The copy failed, not the installer: what was copied where, and why it failed.
+            const std::wstring copied =
+                mdlCommon::strSetupSource.empty()
+                    ? std::wstring()
+                    : texts::kCopyFailedBefore + mdlCommon::strSetupSource + texts::kCopyFailedMiddle +
+                          strSetupFile + L"\r\n";
+            platform_.ShowMessageBox(copied + mdlCommon::FailureText(*stagingFailure_),
+                                     kMessageBoxButtons, platform_.WindowCaption());
+            platform_.EndProgram(exitcodes::kFailure);
+        }
         // Named where the user can act on it: the installer beside the program when that was
         // missing, else the staged copy.
         const std::wstring& missing =

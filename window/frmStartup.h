@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/FormEvents.h"
@@ -50,6 +51,12 @@ private:
     // was copied (setupSourceMissing_ tells whether the installer beside the program was missing).
     std::unique_ptr<HeldCopy> stagedSetup_;
     bool setupSourceMissing_ = false;
+    std::optional<PlatformError> stagingFailure_;  // what the staging raised, if it failed
+    // What the load handler has offered so far: nothing while it probes and stages, then either
+    // no installation (the probe succeeded) or the installation, once the staging has run.
+    enum class Offer { Undecided, NoneNeeded, Installation };
+    Offer offer_ = Offer::Undecided;
+    bool installRequested_ = false;  // an install click came while the offer was undecided
     bool installStarted_ = false;  // an install click is being, or has been, handled
     bool inTick_ = false;  // a tick of tmrEvents is being handled
     // Ticks of the animation, 0 to 99; lives for the whole run and survives the timer's stops.

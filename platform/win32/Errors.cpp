@@ -4,6 +4,7 @@
 #include <oleauto.h>
 
 #include "platform/ErrorNumbers.h"
+#include "platform/MessageInserts.h"
 #include "platform/win32/Handles.h"
 
 namespace pruvolt::win32 {
@@ -36,7 +37,16 @@ PlatformError ErrorFromHresult(HRESULT hr) {
 }
 
 PlatformError ErrorFromWin32(DWORD code) {
+    if (code == ERROR_SUCCESS) {
+        return {kUnspecifiedFailure, SystemMessage(static_cast<DWORD>(kUnspecifiedFailure))};
+    }
     return {ErrorNumberFromHresult(HresultFromWin32(code)), SystemMessage(code)};
+}
+
+PlatformError ErrorFromWin32(DWORD code, const std::wstring& file) {
+    PlatformError error = ErrorFromWin32(code);
+    error.description = FillMessageInserts(error.description, file);
+    return error;
 }
 
 void ThrowIfFailed(HRESULT hr) {

@@ -16,8 +16,12 @@ std::wstring SystemMessage(DWORD code);
 // one, else the system's message text for the HRESULT.
 PlatformError ErrorFromHresult(HRESULT hr);
 
-// From a failed Win32 call's last-error code.
+// From a failed Win32 call's last-error code; a call that left none is E_FAIL, never error 0.
 PlatformError ErrorFromWin32(DWORD code);
+
+// The same, for a call about one file: the inserts of the system's text name it
+// ("%1 is not a valid Win32 application." names the file).
+PlatformError ErrorFromWin32(DWORD code, const std::wstring& file);
 
 // Throws ErrorFromHresult(hr) when hr reports failure.
 void ThrowIfFailed(HRESULT hr);

@@ -28,7 +28,7 @@ Started StartProcess(const std::wstring& applicationPath, const std::wstring& co
     PROCESS_INFORMATION info{};
     if (!::CreateProcessW(applicationPath.c_str(), mutableCommandLine.data(), nullptr, nullptr,
                           FALSE, flags, nullptr, nullptr, &startup, &info)) {
-        throw ErrorFromWin32(::GetLastError());
+        throw ErrorFromWin32(::GetLastError(), applicationPath);
     }
     return {UniqueHandle{info.hProcess}, UniqueHandle{info.hThread}};
 }
@@ -115,7 +115,7 @@ void Win32Platform::ShellExecuteWide(WindowHandle window, const std::wstring& op
     info.lpDirectory = directory.c_str();
     info.nShow = showCommand;
     if (!shellExecuteEx(&info)) {
-        throw ErrorFromWin32(::GetLastError());
+        throw ErrorFromWin32(::GetLastError(), file);
     }
 }
 

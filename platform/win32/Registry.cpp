@@ -4,6 +4,7 @@
 #include "platform/win32/Win32Platform.h"
 
 #include "platform/AsciiText.h"
+#include "platform/ProgramImage.h"
 
 namespace pruvolt::win32 {
 
@@ -104,6 +105,20 @@ bool Win32Platform::FileIsPresent(const std::wstring& path) {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (modeSet) ::SetThreadErrorMode(previousMode, nullptr);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+int Win32Platform::FileImageBits(const std::wstring& path) {
+    DWORD previousMode = 0;
+    const bool modeSet = ::SetThreadErrorMode(SEM_FAILCRITICALERRORS, &previousMode) != FALSE;
+    const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (modeSet) ::SetThreadErrorMode(previousMode, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    char head[kProgramImageHeadSize];
+    DWORD read = 0;
+    const bool ok = ::ReadFile(file, head, static_cast<DWORD>(sizeof(head)), &read, nullptr) != 0;
+    ::CloseHandle(file);
+    return ok ? ProgramImageBits(std::string_view(head, read)) : 0;
 }
 
 int Win32Platform::ProcessBits() {

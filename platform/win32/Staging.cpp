@@ -7,9 +7,11 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/ErrorNumbers.h"
 #include "platform/Paths.h"
 #include "platform/SecurityDescriptors.h"
 #include "platform/win32/Errors.h"
+#include "platform/win32/Leftovers.h"
 #include "platform/win32/Security.h"
 #include "texts/Texts.h"
 
@@ -24,7 +26,7 @@ UniqueFile OpenForReading(const std::wstring& path) {
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
-        throw ErrorFromWin32(::GetLastError());
+        throw ErrorFromWin32(::GetLastError(), path);
     }
     return file;
 }
@@ -103,13 +105,17 @@ private:
     FileIdentity identity_;
 };
 
-// Writes the whole of `source` into `destination`; raises when a read or a write fails.
+// Writes the whole of `source` into `destination`; raises when a read or a write fails, and when
+// a write takes less than it was given (a full volume).
 void CopyContents(HANDLE source, HANDLE destination) {
     Chunk buffer;
     while (const DWORD read = ReadChunk(source, buffer)) {
         DWORD written = 0;
-        if (!::WriteFile(destination, buffer.data(), read, &written, nullptr) || written != read) {
-            throw ErrorFromWin32(::GetLastError());
+        const bool succeeded = ::WriteFile(destination, buffer.data(), read, &written, nullptr) != 0;
+        const DWORD failure =
+            WriteFailureCode(succeeded, succeeded ? ERROR_SUCCESS : ::GetLastError(), read, written);
+        if (failure != ERROR_SUCCESS) {
+            throw ErrorFromWin32(failure);
         }
     }
 }
@@ -121,20 +127,8 @@ public:
     Win32PrivateFolder& operator=(const Win32PrivateFolder&) = delete;
 
     // The files in it go, then the folder. Only this run could write there; what cannot be removed
-    // (a program that still runs from it) stays.
-    ~Win32PrivateFolder() override {
-        WIN32_FIND_DATAW found{};
-        const HANDLE search = ::FindFirstFileW((path_ + L"\\*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-                    ::DeleteFileW((path_ + L"\\" + found.cFileName).c_str());
-                }
-            } while (::FindNextFileW(search, &found));
-            ::FindClose(search);
-        }
-        ::RemoveDirectoryW(path_.c_str());
-    }
+    // now (a program that still runs from it) goes at the next restart, or at the next /repair.
+    ~Win32PrivateFolder() override { RemoveFolderOrScheduleRemoval(path_); }
 
     const std::wstring& Path() const override { return path_; }
 
@@ -186,7 +180,7 @@ std::unique_ptr<HeldCopy> Win32Platform::CopyAndHold(const std::wstring& source,
         UniqueFile output(::CreateFileW(destination.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                         CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!output) {
-            throw ErrorFromWin32(::GetLastError());
+            throw ErrorFromWin32(::GetLastError(), destination);
         }
         try {
             CopyContents(input.Get(), output.Get());
@@ -204,6 +198,14 @@ std::unique_ptr<HeldCopy> Win32Platform::CopyAndHold(const std::wstring& source,
         throw CopyChanged();
     }
     return std::make_unique<Win32HeldCopy>(destination, std::move(held), identity);
+}
+
+void Win32Platform::RemoveLeftoverPrivateFolders() {
+    try {
+        win32::RemoveLeftoverPrivateFolders(TemporaryFolderBase());
+    } catch (const PlatformError&) {
+        // No temporary folder: nothing can have been left in it.
+    }
 }
 
 std::unique_ptr<PrivateFolder> Win32Platform::CreatePrivateFolder() {

@@ -59,6 +59,7 @@ public:
     std::unique_ptr<HeldCopy> CopyAndHold(const std::wstring& source,
                                           const std::wstring& destination) override;
     std::unique_ptr<PrivateFolder> CreatePrivateFolder() override;
+    void RemoveLeftoverPrivateFolders() override;
 
     bool GetVersionExA(OsVersionInfoA& info) override;
     ModuleHandle GetModuleHandleA(const char* moduleName) override;
@@ -86,6 +87,7 @@ public:
     std::vector<std::wstring> MachineValueNames(RegistryView view, const std::wstring& key) override;
     std::wstring ExpandEnvironmentText(const std::wstring& text) override;
     bool FileIsPresent(const std::wstring& path) override;
+    int FileImageBits(const std::wstring& path) override;
     int ProcessBits() override;
 
     // The report of a failure that no handler expected ("執行階段錯誤 (n)"): stops both timers

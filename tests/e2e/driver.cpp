@@ -6,6 +6,8 @@
 // standard output.
 #include <windows.h>
 
+#include <sddl.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -648,6 +650,48 @@ std::string Answer(const std::string& line) {
         if (get == nullptr || !get(g_process.handle, &counters, sizeof(counters))) return "error";
         return "ok " + std::to_string(counters.peakWorkingSetSize) + " " +
                std::to_string(counters.peakPagefileUsage);
+    }
+    if (command == "folder") {
+        // folder private|open <path>: makes a folder with a file in it, as /repair makes its own
+        // (only SYSTEM, the Administrators and this account, nothing inherited), or open to
+        // everyone; the file stands for the installer's copy.
+        std::istringstream args(rest);
+        std::string kind, path;
+        args >> kind;
+        std::getline(args, path);
+        if (!path.empty() && path[0] == ' ') path.erase(0, 1);
+        std::wstring sddl = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+        if (kind == "open") {
+            sddl += L"(A;OICI;FA;;;WD)";
+        } else {
+            HANDLE token = nullptr;
+            ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token);
+            char buffer[256];
+            DWORD size = 0;
+            wchar_t* sid = nullptr;
+            if (token == nullptr || !::GetTokenInformation(token, TokenUser, buffer, sizeof(buffer), &size) ||
+                !::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &sid)) {
+                return "error token";
+            }
+            sddl += std::wstring(L"(A;OICI;FA;;;") + sid + L")";
+            ::LocalFree(sid);
+            ::CloseHandle(token);
+        }
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                                    &descriptor, nullptr)) {
+            return "error sddl";
+        }
+        SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
+        const std::wstring folder = FromUtf8(path);
+        const bool made = ::CreateDirectoryW(folder.c_str(), &attributes) != 0;
+        ::LocalFree(descriptor);
+        if (!made) return "error " + std::to_string(::GetLastError());
+        const HANDLE file = ::CreateFileW((folder + L"\\ade.exe").c_str(), GENERIC_WRITE, 0, nullptr,
+                                          CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return "error " + std::to_string(::GetLastError());
+        ::CloseHandle(file);
+        return "ok";
     }
     if (command == "temppath") {
         // temppath: the folder GetTempPathW names for this driver, whose environment the program

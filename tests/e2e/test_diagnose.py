@@ -94,10 +94,12 @@ class Diagnose(ProgramTestCase):
             {"name": ACCDB_DRIVER, "bits": 64, "file": ACCDB_DRIVER_FILE, "fileExists": True}])
         self.assertEqual(report["office"], [{"kind": "clicktorun", "version": "16.0.17928.20156", "bits": 64}])
         self.assertEqual(report["installer"], {"file": FOLDER + "\\ade64.exe", "bits": 64, "present": True})
+        # The suite's stand-in installer is a 32-bit program: under ade64.exe's name, no 64-bit one.
         self.assertEqual([f["code"] for f in report["findings"]],
-                         ["engine-other-bitness", "engine-other-bitness", "registered-file-missing"])
+                         ["engine-other-bitness", "engine-other-bitness", "registered-file-missing",
+                          "installer-not-a-program"])
         # The same findings, word for word, as the lines end with them.
-        self.assertEqual(lines[-3:], [f"[{f['code']}] {f['text']}" for f in report["findings"]])
+        self.assertEqual(lines[-4:], [f"[{f['code']}] {f['text']}" for f in report["findings"]])
         self.assertIn(f"  Microsoft.ACE.OLEDB.16.0：{ACE_FILE} (檔案存在)", lines)
 
     @unittest.skipUnless(32 in ARCHS, "a 32-bit prefix")

@@ -4,11 +4,15 @@ import os
 import re
 import shutil
 import struct
+import subprocess
 import unittest
 import zipfile
 
-from harness import (ARCHS, BITS, BUILD, CAPTION, SCREEN, STANDIN, ProgramTestCase,
-                     delete_registry_key, installer_name, query_registry, scaled, set_registry)
+from harness import (ADO_DOUBLE_CLSID, ARCHS, BITS, BUILD, CAPTION, SCREEN, STANDIN, ProgramTestCase,
+                     delete_registry, delete_registry_key, installer_name, query_registry,
+                     register_ado_double, scaled, set_registry)
+
+FILE_SYSTEM_OBJECT = r"HKCR\Scripting.FileSystemObject\CLSID"
 
 ID_INSTALL, ID_EXIT = 100, 102
 FAILURE = "錯誤代碼"
@@ -84,6 +88,53 @@ class Staging(ProgramTestCase):
         self.assertTrue(run.wait_copy(staged, f"C:\\Pruvolt\\{name}"), f"{name} was not staged in {folder}")
         run.click(ID_INSTALL)
         self.assertIsNotNone(run.wait_launch_log(staged), "the staged installer was not started")
+
+    def test_a_full_disk_is_reported_as_such_and_leaves_no_half_copy(self):
+        # TMP on a volume too small for the installer: the copy stops part-way.
+        arch = ARCHS[0]
+        name = installer_name(arch)
+        tmp = "C:\\e2e-full"
+        run = self.new_run(arch, "C:\\Pruvolt", tmp=tmp,
+                           installers={name: STANDIN.read_bytes() + bytes(1024 * 1024)})
+        volume = run.unix(tmp)
+        if os.geteuid() != 0:
+            self.skipTest("mounting a small tmpfs needs root here")
+        mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=300k", "tmpfs", str(volume)],
+                                 capture_output=True, text=True)
+        if mounted.returncode != 0:
+            self.skipTest(f"no small tmpfs on this machine: {mounted.stderr.strip()}")
+        self.addCleanup(subprocess.run, ["umount", "-l", str(volume)], check=False)
+        run.start()
+        # ERROR_DISK_FULL as an HRESULT; the description is the system's text for it.
+        self.assertIsNotNone(run.wait("label", 60000, "錯誤代碼 (-2147024784)\r\n回報內容："),
+                             f"not reported as a full disk: {run.label()!r}")
+        self.assertEqual(list(volume.iterdir()), [], "the half copy was left behind")
+        # The install button then says what failed: the copy, and why.
+        run.click(ID_INSTALL)
+        self.assertIsNotNone(run.wait("msgbox", 20000), "no message box")
+        self.assertTrue(run.msgbox()["prompt"].startswith(
+            f"無法將安裝程式 C:\\Pruvolt\\{name} 複製到 {tmp}\\{name}\r\n錯誤代碼 (-2147024784)\r\n"),
+            run.msgbox())
+        self.assertEqual(run.driver.ask("dismiss"), "ok")
+        ended = run.wait("exit", 10000)
+        self.assertIsNotNone(ended, "the program did not end after the message")
+        self.assertEqual(ended[1], 1)
+
+    def test_without_the_file_system_object_the_installer_is_staged_and_started(self):
+        # As on a PC hardened by unregistering the scripting runtime: its ProgID names no class.
+        arch = ARCHS[0]
+        clsid = query_registry(arch, FILE_SYSTEM_OBJECT)
+        self.assertIsNotNone(clsid, "the prefix has no Scripting.FileSystemObject to take away")
+        delete_registry_key(arch, FILE_SYSTEM_OBJECT)
+        self.addCleanup(set_registry, arch, FILE_SYSTEM_OBJECT, None, clsid)
+        run = self.check_staged(arch, "C:\\e2e-tmp")
+        self.assertTrue(run.label().startswith(FAILURE + " (3709)"), run.label())
+        run.click(ID_INSTALL)
+        staged = f"C:\\e2e-tmp\\{installer_name(arch)}"
+        self.assertIsNotNone(run.wait_launch_log(staged), f"not started; a box: {run.msgbox()}")
+        # And the diagnosis names what is missing.
+        _, _, output = run.run_to_end("/diagnose", run.second_driver())
+        self.assertIn("[filesystemobject-missing] ", output)
 
 
 class InstallButton(ProgramTestCase):
@@ -244,37 +295,39 @@ class InstallButton(ProgramTestCase):
 
 
 class UnexpectedError(ProgramTestCase):
-    """An error outside every trap: the file-system object cannot be created, because its class is
-    not registered (the prefix's registration is removed for the test, and put back after it)."""
+    """An error outside every trap: the file-system object answers no FileExists. Its ProgID names
+    the ADO test double's class for the test (put back after it), whose dispatch knows no names;
+    the double fails the probe, so that the installation is offered."""
 
     PROGID = r"HKCR\Scripting.FileSystemObject"
-    CO_E_CLASSSTRING = -2147221005  # the class name is not registered
+    E_NOTIMPL = -2147467263  # the double's answer to GetIDsOfNames
 
     def test_is_reported_and_ends_the_program_with_a_failure_code(self):
         for arch in ARCHS:
             with self.subTest(prefix=arch):
-                name = query_registry(arch, self.PROGID)
+                register_ado_double(self, arch)
+                set_registry(arch, r"HKCU\Environment", "PRUVOLT_ADO_DOUBLE_FAIL", "open 800A0E7A 找不到提供者。")
+                self.addCleanup(delete_registry, arch, r"HKCU\Environment", "PRUVOLT_ADO_DOUBLE_FAIL")
                 clsid = query_registry(arch, self.PROGID + r"\CLSID")
                 self.assertIsNotNone(clsid, "the prefix has no Scripting.FileSystemObject")
-                delete_registry_key(arch, self.PROGID)
+                set_registry(arch, self.PROGID + r"\CLSID", None, ADO_DOUBLE_CLSID)
                 try:
                     self.check_report(arch)
                 finally:
-                    set_registry(arch, self.PROGID, None, name or "")
                     set_registry(arch, self.PROGID + r"\CLSID", None, clsid)
 
     def check_report(self, arch):
         run = self.new_run(arch, "C:\\Pruvolt", tmp="C:\\e2e-tmp")
         run.start()
         # At start the staging's trap answers it: its report replaces the probe's.
-        report = f"錯誤代碼 ({self.CO_E_CLASSSTRING})\r\n回報內容："
+        report = f"錯誤代碼 ({self.E_NOTIMPL})\r\n回報內容："
         self.assertIsNotNone(run.wait("label", 60000, report), run.label())
         # The install click runs the same test outside any trap.
         run.click(ID_INSTALL)
         self.assertIsNotNone(run.wait("msgbox", 20000), "no report")
         box = run.msgbox()
         self.assertEqual(box["title"], CAPTION)
-        self.assertTrue(box["prompt"].startswith(f"執行階段錯誤 ({self.CO_E_CLASSSTRING})\r\n\r\n"),
+        self.assertTrue(box["prompt"].startswith(f"執行階段錯誤 ({self.E_NOTIMPL})\r\n\r\n"),
                         box["prompt"])
         # Nothing runs under the report: the animation that the click started never ticks.
         self.assertIsNone(run.wait("labelchange", 500, run.label()), "a tick ran under the report")

@@ -6,7 +6,8 @@ import time
 import unittest
 
 from harness import (ADO_DOUBLE_FOLDER, ARCHS, ProgramTestCase, delete_registry, installer_name,
-                     register_ado_double, scaled, set_registry, set_windows_version, windows_to_unix)
+                     register_ado_double, scaled, set_registry, set_windows_version, wait_for_file,
+                     windows_to_unix)
 
 ID_INSTALL, ID_EXIT = 100, 102
 DOUBLE_LOG = ADO_DOUBLE_FOLDER + "\\calls.log"
@@ -17,6 +18,8 @@ ODBC = "Driver={Microsoft Access Driver (*.mdb, *.accdb)};DBQ="
 JET = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source="
 SUCCESS = "\r\n資料庫正常連線\r\n不需要安裝 Access Database Engine"
 VT_BSTR = "8"
+VK_SPACE = 32
+RELEASE = ADO_DOUBLE_FOLDER + "\\release"
 
 
 class ProbeAtTheComBoundary(ProgramTestCase):
@@ -25,7 +28,7 @@ class ProbeAtTheComBoundary(ProgramTestCase):
         for arch in ARCHS:
             register_ado_double(self, arch)
             self.addCleanup(set_windows_version, arch, None)
-            for name in ("PRUVOLT_ADO_DOUBLE_LOG", "PRUVOLT_ADO_DOUBLE_FAIL"):
+            for name in ("PRUVOLT_ADO_DOUBLE_LOG", "PRUVOLT_ADO_DOUBLE_FAIL", "PRUVOLT_ADO_DOUBLE_WAIT"):
                 self.addCleanup(delete_registry, arch, ENVIRONMENT, name)
 
     def start(self, arch, folder="C:\\Pruvolt", version=None, fail=None):
@@ -150,6 +153,32 @@ class ProbeAtTheComBoundary(ProgramTestCase):
                                     f"{name} was not staged in TMP byte for byte")
                     self.assertEqual(sorted(p.name for p in run.unix(run.tmp).iterdir()), [name])
 
+    def test_space_during_a_slow_probe_starts_the_installation_once_the_staging_is_done(self):
+        # The first probe after a start can take seconds. Space on the focused install button
+        # meanwhile is queued, and reaches the program before the staging has run.
+        arch = ARCHS[0]
+        release = windows_to_unix(arch, RELEASE)
+        release.unlink(missing_ok=True)
+        self.addCleanup(release.unlink, missing_ok=True)
+        set_registry(arch, ENVIRONMENT, "PRUVOLT_ADO_DOUBLE_WAIT", RELEASE)
+        log = windows_to_unix(arch, DOUBLE_LOG)
+        log.unlink(missing_ok=True)
+        set_registry(arch, ENVIRONMENT, "PRUVOLT_ADO_DOUBLE_LOG", DOUBLE_LOG)
+        set_registry(arch, ENVIRONMENT, "PRUVOLT_ADO_DOUBLE_FAIL", "open 800A0E7A 找不到提供者。")
+        run = self.new_run(arch, "C:\\Pruvolt")
+        run.start()
+        # The double has logged its Open: the probe now blocks the program's thread.
+        opened = wait_for_file(log, lambda: log.exists() and "open\t" in log.read_text("utf-8"), 60)
+        self.assertTrue(opened, "the probe never reached the double")
+        self.assertEqual(run.driver.ask(f"key {VK_SPACE}"), "ok")
+        release.touch()
+        staged = f"{run.tmp}\\{installer_name(arch)}"
+        launch = run.wait_launch_log(staged)
+        self.assertIsNotNone(launch, f"no installer started; a box: {run.msgbox()}")
+        self.assertEqual(launch["commandline"], f'"{staged}" /passive')
+        ended = run.wait("exit", 40000)
+        self.assertIsNotNone(ended)
+        self.assertEqual(ended[1], 0)
 
 if __name__ == "__main__":
     unittest.main()

@@ -10,6 +10,7 @@ import shutil
 import subprocess
 import time
 import unittest
+import uuid
 
 from harness import (ARCHS, BITS, STANDIN, ProgramTestCase, delete_registry, installer_name,
                      register_ado_double, scaled, set_registry, wine_env, wine_loader)
@@ -99,15 +100,20 @@ class Switches(ProgramTestCase):
 
                     code, lines = self.run_switch(run, "/repair")
                     self.assertEqual(code, expected_code, lines)
-                    # Before staging, what the diagnosis finds: Wine has no Jet.
-                    self.assertTrue(lines[2].startswith("[jet-missing] "), lines)
+                    # Before staging, what the diagnosis finds: Wine has no Jet; and the stand-in,
+                    # a 32-bit program, is no 64-bit one under the 64-bit installer's name.
+                    findings = [line[1:line.index("]")] for line in lines if line.startswith("[")]
+                    self.assertEqual(findings, ["jet-missing"] + (["installer-not-a-program"]
+                                                                  if name == "ade64.exe" else []), lines)
+                    self.assertTrue(all(line.startswith("[") for line in lines[2:2 + len(findings)]), lines)
+                    lines = lines[:2] + lines[2 + len(findings):]
                     staged = re.fullmatch(rf"已將安裝程式 {re.escape(FOLDER)}\\{name} 複製到 "
                                           rf"({re.escape(run.tmp)}\\Pruvolt-[0-9A-F-]{{36}}\\{name})",
-                                          lines[3])
+                                          lines[2])
                     self.assertIsNotNone(staged, lines)
                     staged = staged.group(1)
                     restart = ["安裝程式要求重新開機，重新開機後安裝才會完成"] if installer_exit == 3010 else []
-                    self.assertEqual(lines, failure + lines[2:4] + [
+                    self.assertEqual(lines, failure + lines[2:3] + [
                         f'啟動安裝程式並等候結束："{staged}" /quiet /norestart',
                         f"安裝程式已結束，結束代碼 {installer_exit}",
                     ] + failure + restart)
@@ -122,6 +128,45 @@ class Switches(ProgramTestCase):
                     # started, and is as it was.
                     self.assertEqual(sorted(p.name for p in run.unix(run.tmp).iterdir()), [name])
                     self.assertEqual(waiting.read_bytes(), STANDIN.read_bytes() + b"waiting")
+
+    def test_an_installer_that_is_no_program_is_flagged_and_named_in_the_systems_message(self):
+        arch = ARCHS[0]
+        self.use_double(arch, "open 800A0E7A 找不到提供者。")
+        not_a_program = b"MZ, and then only text\r\n"
+        run = self.new_run(arch, FOLDER, installers={"ade.exe": not_a_program, "ade64.exe": not_a_program})
+        name = installer_name(arch)
+        code, lines = self.run_switch(run, "/repair")
+        self.assertTrue(any(line.startswith(f"[installer-not-a-program] 安裝程式 {FOLDER}\\{name} ")
+                            for line in lines), lines)
+        # The system's text for the failed start, with the file's name in place of its insert.
+        staged = re.search(rf"({re.escape(run.tmp)}\\Pruvolt-[0-9A-F-]{{36}}\\{name})", "\n".join(lines))
+        self.assertIsNotNone(staged, lines)
+        self.assertTrue(lines[-1].startswith("回報內容：" + staged.group(1)), lines)
+        self.assertNotIn("%", "\n".join(lines))
+        self.assertNotEqual(code, 0)
+
+    def test_repair_removes_the_folders_its_earlier_runs_left_and_nothing_else(self):
+        arch = ARCHS[0]
+        self.use_double(arch)
+        run = self.new_run(arch, FOLDER)
+
+        def folder():
+            return f"{run.tmp}\\Pruvolt-{str(uuid.uuid4()).upper()}"
+        # Left by a /repair that was ended from outside, or whose installer outlived the wait.
+        leftover = folder()
+        self.assertEqual(run.driver.ask(f"folder private {leftover}"), "ok")
+        # Of the same name, but open to everyone, or made by another program: not ours.
+        others = [folder(), folder()]
+        self.assertEqual(run.driver.ask(f"folder open {others[0]}"), "ok")
+        run.unix(others[1]).mkdir()
+        (run.unix(others[1]) / "ade.exe").write_bytes(b"someone else's")
+
+        # The probe succeeds: nothing is staged, and the leftover goes all the same.
+        code, lines = self.run_switch(run, "/repair")
+        self.assertEqual((code, lines), (0, SUCCESS_LINES))
+        self.assertFalse(run.unix(leftover).exists(), "the leftover folder is still there")
+        for other in others:
+            self.assertTrue((run.unix(other) / "ade.exe").exists(), f"{other} was touched")
 
     def test_repair_while_the_window_is_open_exits_1618_to_be_retried(self):
         arch = ARCHS[0]

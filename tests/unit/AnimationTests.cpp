@@ -63,6 +63,9 @@ TEST_F(FormTest, HighlightWrapsOnTheTwentySeventhTickFromItsDesignPlace) {
 
 TEST_F(FormTest, MissingInstallerStopsTheDotsWithoutResettingTheCounter) {
     // Eleven ticks arrive while the install click first processes events; the installer is absent.
+    fake.openError = PlatformError{3706, L"找不到提供者。"};
+    ASSERT_FALSE(Load());
+    fake.processEventsCalls = 0;
     fake.OnProcessEvents(1, [this] {
         for (int tick = 1; tick <= 11; ++tick) form.tmrEvents_Timer();
     });

@@ -50,21 +50,41 @@ TEST_F(FormTest, VersionRecordIsSizedZeroedAndBlankFilled) {
                             [](char c) { return c == ' '; }));
 }
 
-class ProgramFolder : public FormTestWithParam<std::pair<std::wstring, std::wstring>> {};
+struct FolderCase {
+    std::wstring folder;
+    std::wstring database;  // as both strings name it
+    std::wstring odbcDatabase;  // when it differs in the ODBC string
+};
 
-TEST_P(ProgramFolder, IsInsertedUnchanged) {
-    fake.programFolder = GetParam().first;
+class ProgramFolder : public FormTestWithParam<FolderCase> {};
+
+TEST_P(ProgramFolder, KeepsTheWholePathAndOnlyQuotesWhereTheGrammarNeedsIt) {
+    const FolderCase& c = GetParam();
+    fake.programFolder = c.folder;
     mdlCommon::SetConnectionString(fake);
-    EXPECT_EQ(mdlCommon::strConnection, GetParam().second);
+    EXPECT_EQ(mdlCommon::strConnection,
+              L"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + c.database + L";");
+    fake.version = OsVersionInfoA{148, 6, 1, 7601, 2, ""};
+    mdlCommon::SetConnectionString(fake);
+    EXPECT_EQ(mdlCommon::strConnection,
+              L"Driver={Microsoft Access Driver (*.mdb, *.accdb)};DBQ=" +
+                  (c.odbcDatabase.empty() ? c.database : c.odbcDatabase) + L";");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Folders, ProgramFolder,
-    ::testing::Values(std::pair{L"D:\\",
-                                L"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=D:\\\\testdb.mdb;"},
-                      std::pair{L"C:\\Program Files\\測試 工具",
-                                L"Provider=Microsoft.Jet.OLEDB.4.0;"
-                                L"Data Source=C:\\Program Files\\測試 工具\\testdb.mdb;"}));
+    ::testing::Values(
+        // Inserted unchanged: a drive root's own separator, blanks, characters beyond ASCII,
+        // and characters that are ordinary inside a value of both grammars.
+        FolderCase{L"D:\\", L"D:\\\\testdb.mdb", L""},
+        FolderCase{L"C:\\Program Files\\測試 工具", L"C:\\Program Files\\測試 工具\\testdb.mdb", L""},
+        FolderCase{L"C:\\A=B,C'D (x) [y] !@", L"C:\\A=B,C'D (x) [y] !@\\testdb.mdb", L""},
+        // A semicolon would end the value: quoted in OLE DB, braced in ODBC.
+        FolderCase{L"C:\\Tools;Old\\Pruvolt", L"\"C:\\Tools;Old\\Pruvolt\\testdb.mdb\"",
+                   L"{C:\\Tools;Old\\Pruvolt\\testdb.mdb}"},
+        // Braces are ODBC's own: braced there, a closing one doubled; plain in OLE DB.
+        FolderCase{L"C:\\{x}", L"C:\\{x}\\testdb.mdb", L"{C:\\{x}}\\testdb.mdb}"},
+        FolderCase{L"C:\\a;}b", L"\"C:\\a;}b\\testdb.mdb\"", L"{C:\\a;}}b\\testdb.mdb}"}));
 
 }  // namespace
 }  // namespace pruvolt::test

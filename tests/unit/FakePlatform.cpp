@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "platform/AsciiText.h"
+#include "platform/ProgramImage.h"
 #include "window/Layout.h"
 
 namespace pruvolt::test {
@@ -135,6 +136,14 @@ FakePlatform::FakePlatform() {
 
 void FakePlatform::OnProcessEvents(int nth, std::function<void()> event) {
     events_.emplace(nth, std::move(event));
+}
+
+int FakePlatform::FileImageBits(const std::wstring& path) {
+    const auto file = files.find(path);
+    if (file == files.end()) return 0;
+    if (file->second == "x86") return 32;
+    if (file->second == "x64") return 64;
+    return ProgramImageBits(file->second);
 }
 
 std::vector<std::wstring> FakePlatform::LogOf(const std::wstring& prefix) const {

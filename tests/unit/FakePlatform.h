@@ -87,6 +87,7 @@ class FakePlatform final : public Platform {
     std::optional<std::uint32_t> exitCode;  // what EndProgram was given
     std::vector<std::wstring> heldCopies;   // paths of the copies held now
     std::vector<std::wstring> privateFolders;  // paths of the private folders that exist now
+    int leftoverCleanups = 0;                  // calls of RemoveLeftoverPrivateFolders
     std::vector<std::wstring> output;  // the lines WriteOutputLine wrote, also in `log`
 
     // Entries of `log` that start with `prefix`, in order.
@@ -121,6 +122,7 @@ class FakePlatform final : public Platform {
     std::unique_ptr<HeldCopy> CopyAndHold(const std::wstring& source,
                                           const std::wstring& destination) override;
     std::unique_ptr<PrivateFolder> CreatePrivateFolder() override;
+    void RemoveLeftoverPrivateFolders() override { ++leftoverCleanups; }
     bool GetVersionExA(OsVersionInfoA& info) override;
     ModuleHandle GetModuleHandleA(const char* moduleName) override;
     ProcAddress GetProcAddress(ModuleHandle module, const char* procName) override;
@@ -146,6 +148,9 @@ class FakePlatform final : public Platform {
     std::vector<std::wstring> MachineValueNames(RegistryView view, const std::wstring& key) override;
     std::wstring ExpandEnvironmentText(const std::wstring& text) override;
     bool FileIsPresent(const std::wstring& path) override { return files.contains(path); }
+    // A file whose contents are "x86" or "x64" stands for a program of that bitness; any other is
+    // read as a program image's first bytes.
+    int FileImageBits(const std::wstring& path) override;
     int ProcessBits() override { return processBits; }
 
     static constexpr ProcessHandle kCurrentProcess = static_cast<ProcessHandle>(-1);

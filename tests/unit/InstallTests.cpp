@@ -119,14 +119,15 @@ struct NotStagedCase {
     const char* name;
     bool sourcePresent;
     std::optional<PlatformError> copyError;
-    std::wstring named;  // the file the message names
+    std::wstring prompt;
+    std::uint32_t exitCode;
 };
 
 class NotStaged : public Install, public ::testing::WithParamInterface<NotStagedCase> {};
 
 // Nothing was copied this run, and a file waits at the staged path (left by an earlier run, or
-// put there by anybody): it is never started. The message names the file that the user can put
-// right, then the program ends.
+// put there by anybody): it is never started. The message says what the user can put right (the
+// installer missing beside the program, or the copy and why it failed), then the program ends.
 TEST_P(NotStaged, StaleFileAtTheStagedPathIsNeverStarted) {
     const NotStagedCase& c = GetParam();
     if (!c.sourcePresent) fake.files.erase(kSource);
@@ -139,17 +140,21 @@ TEST_P(NotStaged, StaleFileAtTheStagedPathIsNeverStarted) {
     EXPECT_THAT(afterTest,
                 ElementsAre(L"SetVisible(picProgress,false)", L"SetTimerEnabled(tmrEvents,false)",
                             L"SetWindowLeft(5610)", L"SetWindowTop(3712.5)", L"ProcessPendingEvents",
-                            L"ShowMessageBox(找不到預設的" + c.named + L"安裝程式)", L"EndProgram"));
+                            L"ShowMessageBox(" + c.prompt + L")", L"EndProgram"));
     EXPECT_EQ(fake.messageBoxes[0].buttons, 0x1030u);
     EXPECT_EQ(fake.messageBoxes[0].title, L"Pruvolt & Installer");
     EXPECT_FALSE(fake.visible[Control::cmdInstall0] || fake.visible[Control::cmdInstall2]);
-    EXPECT_EQ(fake.exitCode, 2u);
+    EXPECT_EQ(fake.exitCode, c.exitCode);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Stale, NotStaged,
-    ::testing::Values(NotStagedCase{"SourceMissing", false, std::nullopt, kSource},
-                      NotStagedCase{"CopyFailed", true, PlatformError{70, L"沒有使用權限"}, kStaged}),
+    ::testing::Values(NotStagedCase{"SourceMissing", false, std::nullopt,
+                                    L"找不到預設的" + kSource + L"安裝程式", 2},
+                      NotStagedCase{"CopyFailed", true, PlatformError{70, L"沒有使用權限"},
+                                    L"無法將安裝程式 " + kSource + L" 複製到 " + kStaged +
+                                        L"\r\n錯誤代碼 (70)\r\n回報內容：沒有使用權限",
+                                    1}),
     [](const auto& instance) { return std::string(instance.param.name); });
 
 // A second click, queued behind the first, reaches the handler while the first one processes

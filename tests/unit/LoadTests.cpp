@@ -122,15 +122,38 @@ TEST_F(FormTest, ExitClickDuringFirstEventsEndsBeforeTheProbe) {
     EXPECT_THAT(fake.LogOf(L"CreateRecordset"), IsEmpty());
 }
 
-TEST_F(FormTest, InstallClickDuringFirstEventsFindsNoInstallerAndEnds) {
-    fake.OnProcessEvents(1, [this] { form.cmdInstall_Click(0); });
-    EXPECT_TRUE(Load());
-    ASSERT_EQ(fake.messageBoxes.size(), 1u);
-    EXPECT_EQ(fake.messageBoxes[0].prompt, L"找不到預設的安裝程式");
-    EXPECT_THAT(fake.LogOf(L"FileExists"), ElementsAre(L"FileExists()"));
-    EXPECT_THAT(fake.LogOf(L"CreateRecordset"), IsEmpty());
-    EXPECT_EQ(fake.log.back(), L"EndProgram");
+// The load handler processes events twice on each road: first before the probe, then after the
+// success text or after the failure's report. An install click in either comes before the staging
+// has run.
+class EarlyInstallClick : public FormTestWithParam<int> {};
+
+TEST_P(EarlyInstallClick, IsDroppedWhenTheProbeSucceeds) {
+    fake.OnProcessEvents(GetParam(), [this] { form.cmdInstall_Click(0); });
+    EXPECT_FALSE(Load());
+    EXPECT_THAT(fake.messageBoxes, IsEmpty());
+    EXPECT_THAT(fake.LogOf(L"Launch"), IsEmpty());
+    EXPECT_FALSE(fake.visible[Control::cmdInstall0]);
+    EXPECT_TRUE(fake.visible[Control::cmdInstall2]);
+    EXPECT_EQ(fake.label, L"\r\n資料庫正常連線\r\n不需要安裝 Access Database Engine");
 }
+
+TEST_P(EarlyInstallClick, StartsTheInstallationOnceTheStagingIsDoneWhenTheProbeFails) {
+    fake.openError = PlatformError{3706, L"找不到提供者。"};
+    fake.environment[L"TMP"] = L"C:\\Temp";
+    fake.files[L"C:\\Tools\\ade.exe"] = "x86";
+    fake.OnProcessEvents(GetParam(), [this] {
+        form.cmdInstall_Click(0);
+        form.cmdInstall_Click(0);
+    });
+    EXPECT_FALSE(Load());
+    EXPECT_THAT(fake.messageBoxes, IsEmpty());
+    EXPECT_THAT(fake.LogOf(L"Launch"),
+                ElementsAre(L"LaunchCommandLine(C:\\Temp\\ade.exe|\"C:\\Temp\\ade.exe\" /passive|1)"));
+    EXPECT_FALSE(fake.visible[Control::cmdInstall0]);
+    EXPECT_TRUE(fake.timerEnabled[Timer::tmrEnd]);
+}
+
+INSTANTIATE_TEST_SUITE_P(EachProcessingOfTheLoad, EarlyInstallClick, ::testing::Values(1, 2));
 
 }  // namespace
 }  // namespace pruvolt::test

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "platform/ErrorNumbers.h"
+#include "platform/MessageInserts.h"
 #include "platform/OutputChoice.h"
+#include "platform/ProgramImage.h"
 #include "platform/Paths.h"
 #include "platform/SecurityDescriptors.h"
 
@@ -17,7 +19,7 @@ TEST(ErrorNumbers, AdoCodesByTheirOwnNumberEverythingElseAsTheHresult) {
     } rows[] = {
         {0x800A0E7Au, 3706},         // adErrProviderNotFound
         {0x800A0BB9u, 3001},         // adErrInvalidArgument
-        {0x800A0000u, 0},            // a control-facility code with no number of its own
+        {0x800A0000u, -2146828288},  // a control-facility code with no number of its own
         {0x80004005u, -2147467259},  // E_FAIL
         {0x80070002u, -2147024894},  // a Win32 error as an HRESULT
         {0x00000000u, 0},
@@ -33,6 +35,64 @@ TEST(ErrorNumbers, Win32CodesBecomeWin32FacilityHresults) {
     EXPECT_EQ(static_cast<std::uint32_t>(HresultFromWin32(740)), 0x800702E4u);
     EXPECT_EQ(HresultFromWin32(0), 0);  // no error at all stays 0, as the system's macro has it
     EXPECT_EQ(static_cast<std::uint32_t>(HresultFromWin32(0x80004005u)), 0x80004005u);
+}
+
+TEST(ErrorNumbers, AWriteThatTakesLessThanItWasGivenIsADiskFullNeverErrorZero) {
+    EXPECT_EQ(WriteFailureCode(true, 0, 65536, 65536), 0u);
+    EXPECT_EQ(WriteFailureCode(true, 0, 0, 0), 0u);
+    // A full volume: less, or nothing, written, and no error from the call.
+    EXPECT_EQ(WriteFailureCode(true, 0, 65536, 40960), kErrorDiskFull);
+    EXPECT_EQ(WriteFailureCode(true, 0, 65536, 0), kErrorDiskFull);
+    // A failed call's own code, whatever it wrote; one that left none is still a failure.
+    EXPECT_EQ(WriteFailureCode(false, 5, 65536, 0), 5u);
+    EXPECT_EQ(WriteFailureCode(false, 0, 65536, 65536), kErrorWriteFault);
+}
+
+TEST(MessageInserts, NameTheFileNeverALiteralInsert) {
+    const std::wstring file = L"C:\\Temp\\ade.exe";
+    EXPECT_EQ(FillMessageInserts(L"%1 是錯誤的 EXE 格式。", file), file + L" 是錯誤的 EXE 格式。");
+    EXPECT_EQ(FillMessageInserts(L"此版本的 %1 與 Windows 不相容。", file),
+              L"此版本的 " + file + L" 與 Windows 不相容。");
+    EXPECT_EQ(FillMessageInserts(L"%1!s! (%2) 100%% %x", L"a"), L"a (a) 100% %x");
+    EXPECT_EQ(FillMessageInserts(L"%12 at the end %", L"a"), L"a at the end %");
+    // What the file's name brings in stays as it is.
+    EXPECT_EQ(FillMessageInserts(L"%1 failed", L"C:\\100%1"), L"C:\\100%1 failed");
+    EXPECT_EQ(FillMessageInserts(L"no inserts", file), L"no inserts");
+}
+
+// The first bytes of a program image: the DOS header pointing at `peAt`, the PE signature, the
+// file header with `machine`, and the optional header's `magic`.
+std::string ImageHead(std::uint32_t peAt, std::uint16_t machine, std::uint16_t magic,
+                      std::size_t size = 512) {
+    std::string head(size, '\0');
+    const auto put16 = [&head](std::size_t at, std::uint32_t value) {
+        head[at] = static_cast<char>(value & 0xFF);
+        head[at + 1] = static_cast<char>((value >> 8) & 0xFF);
+    };
+    head[0] = 'M';
+    head[1] = 'Z';
+    put16(0x3C, peAt & 0xFFFF);
+    put16(0x3E, peAt >> 16);
+    if (peAt <= size && size - peAt >= 26) {
+        head.replace(peAt, 4, std::string("PE\0\0", 4));
+        put16(peAt + 4, machine);
+        put16(peAt + 20, 224);  // the optional header's size
+        put16(peAt + 24, magic);
+    }
+    return head;
+}
+
+TEST(ProgramImage, OnlyX86AndX64ProgramsHaveABitness) {
+    EXPECT_EQ(ProgramImageBits(ImageHead(0x80, 0x014C, 0x010B)), 32);
+    EXPECT_EQ(ProgramImageBits(ImageHead(0xF8, 0x8664, 0x020B)), 64);
+    EXPECT_EQ(ProgramImageBits(ImageHead(0x80, 0xAA64, 0x020B)), 0);  // ARM64
+    EXPECT_EQ(ProgramImageBits(ImageHead(0x80, 0x014C, 0x020B)), 0);  // header and magic disagree
+    // Not a program: empty, text, a header pointing past what was read, or cut short.
+    EXPECT_EQ(ProgramImageBits(""), 0);
+    EXPECT_EQ(ProgramImageBits("This is not a program, only text that goes on long enough to read."), 0);
+    EXPECT_EQ(ProgramImageBits(ImageHead(0x1000, 0x014C, 0x010B)), 0);
+    EXPECT_EQ(ProgramImageBits(ImageHead(0xFFFFFFF0u, 0x014C, 0x010B)), 0);
+    EXPECT_EQ(ProgramImageBits(ImageHead(0x80, 0x014C, 0x010B).substr(0, 0x80 + 20)), 0);
 }
 
 TEST(Paths, FolderOfAPathKeepsTheSeparatorOnlyAtADriveRoot) {

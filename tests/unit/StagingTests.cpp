@@ -113,11 +113,17 @@ TEST_F(Staging, CopyFailureReplacesTheProbeReportAndKeepsTheOffer) {
     EXPECT_EQ(mdlCommon::strSetupFile, L"C:\\Temp\\ade.exe");
 }
 
-TEST_F(Staging, FileSystemObjectFailureIsReportedLikeTheProbe) {
-    fake.createFileSystemError = PlatformError{429, L""};
+TEST_F(Staging, WithoutTheFileSystemObjectTheFileSystemAnswersAndTheInstallStarts) {
+    fake.createFileSystemError = PlatformError{429, L"ActiveX 元件無法產生物件"};
     EXPECT_FALSE(Load());
-    EXPECT_EQ(fake.label, L"錯誤代碼 (429)\r\n回報內容：");
-    EXPECT_EQ(mdlCommon::strSetupFile, L"C:\\Temp\\ade.exe");
+    EXPECT_EQ(fake.label, L"錯誤代碼 (-2147467259)\r\n回報內容：probe");
+    EXPECT_EQ(fake.files[L"C:\\Temp\\ade.exe"], "x86");
+    EXPECT_FALSE(Click(0));
+    EXPECT_THAT(fake.messageBoxes, ::testing::IsEmpty());
+    EXPECT_EQ(fake.LogOf(L"LaunchCommandLine").size(), 1u);
+    // Nor is a missing installer taken for a present one.
+    fake.files.erase(L"C:\\Tools\\ade.exe");
+    EXPECT_FALSE(mdlCommon::FileExist(fake, L"C:\\Tools\\ade.exe"));
 }
 
 }  // namespace

@@ -175,6 +175,8 @@ TEST_P(RepairExit, IsTheFirstFailureThatDecides) {
         EXPECT_THAT(fake.LogOf(L"RunAndWait"), IsEmpty());
     }
     EXPECT_THAT(fake.privateFolders, IsEmpty());
+    // What earlier runs left goes at every run that holds the lock, whatever the probe says.
+    EXPECT_EQ(fake.leftoverCleanups, c.previousInstance ? 0 : 1);
 }
 
 const PlatformError kBadFormat{-2147024703, L"不是有效的 Win32 應用程式。"};

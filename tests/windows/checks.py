@@ -298,6 +298,15 @@ def check(package, artifacts):
     # Jet makes testdb.ldb while the database is open and removes it when the last user closes it.
     report(f"package folder before: {before}")
     report(f"package folder after:  {listing(package)}")
+    # From a folder whose name holds ";", which would end an unquoted value of the connection
+    # string: the path reaches the provider whole.
+    top = Path(tempfile.mkdtemp(prefix="pruvolt-semicolon-"))
+    folder = top / "Tools;Old" / "Pruvolt"
+    shutil.copytree(package, folder)
+    code, lines, stderr = run_check(folder, "pipe")
+    show_run(report, f"pruvolt.exe /check from {folder}", code, lines, stderr)
+    report.require(code == 0, "exit code 0 from a folder with ';' in its path")
+    shutil.rmtree(top, ignore_errors=True)
     return report.finish()
 
 

@@ -55,6 +55,19 @@ void Log(const std::wstring& line) {
     ::CloseHandle(file);
 }
 
+// When the test names a file in PRUVOLT_ADO_DOUBLE_WAIT, Open answers only once that file exists:
+// the probe blocks the program's thread as long as the test likes. A file that never comes ends
+// the wait after two minutes, so that a failed test cannot hang the program.
+void WaitForRelease() {
+    const std::wstring path = Environment(L"PRUVOLT_ADO_DOUBLE_WAIT");
+    if (path.empty()) return;
+    const ULONGLONG deadline = ::GetTickCount64() + 120000;
+    while (::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES &&
+           ::GetTickCount64() < deadline) {
+        ::Sleep(20);
+    }
+}
+
 // The variant's type and its value as text, as VariantChangeType makes it.
 std::wstring Describe(const wchar_t* name, const VARIANT& value) {
     std::wstring text = std::wstring(L"\t") + name + L".vt=" + std::to_wstring(value.vt) + L"\t" +
@@ -148,6 +161,7 @@ public:
             Describe(L"connection", activeConnection) +
             L"\tcursorType=" + std::to_wstring(cursorType) + L"\tlockType=" +
             std::to_wstring(lockType) + L"\toptions=" + std::to_wstring(options));
+        WaitForRelease();
         return Outcome(L"open");
     }
 
