@@ -21,7 +21,8 @@ bool IsPrivateFolderName(const std::wstring& name) {
     for (std::size_t i = 0; i < 36; ++i) {
         const wchar_t c = name[kPrefix + i];
         const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
-        const bool hex = (c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F') || (c >= L'a' && c <= L'f');
+        const bool hex =
+            (c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F') || (c >= L'a' && c <= L'f');
         if (dash ? c != L'-' : !hex) return false;
     }
     return true;
@@ -66,10 +67,10 @@ bool IsWellKnown(PSID sid, WELL_KNOWN_SID_TYPE type) {
 // anything in it. (Which of the three, and what the entries pass on, is left to the folder's maker:
 // an elevated run's folder may let in fewer.)
 bool IsOwnPrivateFolder(const std::wstring& path, Account& account) {
-    const UniqueFile folder(::CreateFileW(path.c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                          nullptr, OPEN_EXISTING,
-                                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                          nullptr));
+    constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    const UniqueFile folder(::CreateFileW(
+        path.c_str(), READ_CONTROL, kShareAll, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!folder) return false;
     BY_HANDLE_FILE_INFORMATION info{};
     if (!::GetFileInformationByHandle(folder.Get(), &info) ||
