@@ -4,6 +4,10 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+#include <cwchar>
+#include <vector>
+
 #include "platform/win32/Errors.h"
 
 namespace pruvolt::win32 {
@@ -17,20 +21,70 @@ struct Started {
 };
 
 // Starts `applicationPath` with `commandLine` and the window style given; `flags` as CreateProcessW
-// takes them (CREATE_SUSPENDED). Raises when it cannot be started.
+// takes them (CREATE_SUSPENDED); in `currentFolder` and with `environment` (a UTF-16 block) when
+// they are given. Raises when it cannot be started.
 Started StartProcess(const std::wstring& applicationPath, const std::wstring& commandLine,
-                     int windowStyle, DWORD flags = 0) {
+                     int windowStyle, DWORD flags = 0, const wchar_t* currentFolder = nullptr,
+                     std::wstring* environment = nullptr) {
     std::wstring mutableCommandLine = commandLine;  // CreateProcessW may write into it
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = static_cast<WORD>(windowStyle);
     PROCESS_INFORMATION info{};
+    if (environment != nullptr) {
+        flags |= CREATE_UNICODE_ENVIRONMENT;
+    }
     if (!::CreateProcessW(applicationPath.c_str(), mutableCommandLine.data(), nullptr, nullptr,
-                          FALSE, flags, nullptr, nullptr, &startup, &info)) {
+                          FALSE, flags, environment != nullptr ? environment->data() : nullptr,
+                          currentFolder, &startup, &info)) {
         throw ErrorFromWin32(::GetLastError());
     }
     return {UniqueHandle{info.hProcess}, UniqueHandle{info.hThread}};
+}
+
+// Upper case for ASCII letters: environment names compare without regard to case.
+wchar_t UpperAscii(wchar_t c) {
+    return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+}
+
+bool IsVariable(const std::wstring& entry, const wchar_t* name) {
+    std::size_t i = 0;
+    for (; name[i] != L'\0'; ++i) {
+        if (i >= entry.size() || UpperAscii(entry[i]) != name[i]) {
+            return false;
+        }
+    }
+    return i < entry.size() && entry[i] == L'=';
+}
+
+// This process's environment with TMP and TEMP naming `tempFolder`, as a block for CreateProcessW:
+// sorted by name without regard to case, as Windows keeps its own.
+std::wstring EnvironmentWithTemp(const std::wstring& tempFolder) {
+    std::vector<std::wstring> entries;
+    if (wchar_t* strings = ::GetEnvironmentStringsW()) {
+        for (const wchar_t* entry = strings; *entry != L'\0'; entry += std::wcslen(entry) + 1) {
+            std::wstring text = entry;
+            if (!IsVariable(text, L"TMP") && !IsVariable(text, L"TEMP")) {
+                entries.push_back(std::move(text));
+            }
+        }
+        ::FreeEnvironmentStringsW(strings);
+    }
+    entries.push_back(L"TEMP=" + tempFolder);
+    entries.push_back(L"TMP=" + tempFolder);
+    std::sort(entries.begin(), entries.end(), [](const std::wstring& a, const std::wstring& b) {
+        return std::lexicographical_compare(
+            a.begin(), a.end(), b.begin(), b.end(),
+            [](wchar_t x, wchar_t y) { return UpperAscii(x) < UpperAscii(y); });
+    });
+    std::wstring block;
+    for (const std::wstring& entry : entries) {
+        block += entry;
+        block += L'\0';
+    }
+    block += L'\0';
+    return block;
 }
 
 // A job whose completion port says when the last of its processes has ended. Empty when the
@@ -121,12 +175,15 @@ void Win32Platform::ShellExecuteWide(WindowHandle window, const std::wstring& op
 
 RunResult Win32Platform::RunAndWait(const std::wstring& applicationPath,
                                     const std::wstring& commandLine, int windowStyle,
-                                    std::uint32_t limitMs) {
+                                    std::uint32_t limitMs, const std::wstring& currentFolder,
+                                    const std::wstring& tempFolder) {
     // Started held, so that it is in the job before it can start anything of its own: an
     // installer that hands the work to a second process and ends is waited for to the end of both.
     // Processes left running at the limit go on: the job does not end them when it is closed.
     const Job job = CreateJobWithPort();
-    const Started started = StartProcess(applicationPath, commandLine, windowStyle, CREATE_SUSPENDED);
+    std::wstring environment = EnvironmentWithTemp(tempFolder);
+    const Started started = StartProcess(applicationPath, commandLine, windowStyle, CREATE_SUSPENDED,
+                                         currentFolder.c_str(), &environment);
     // Windows 7 puts no job in another: where the tool that started us holds us in one, only the
     // installer's own process is waited for.
     const bool inJob = job.job && ::AssignProcessToJobObject(job.job.Get(), started.process.Get());
