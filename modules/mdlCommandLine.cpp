@@ -111,7 +111,6 @@ std::uint32_t Repair(Platform& platform) {
     // Quoted, as the window launches it: a TMP path with blanks stays one word. /norestart: the
     // installer must not restart the PC in the middle of a deployment; it says so by its code.
     const std::wstring commandLine = L"\"" + strSetupFile + L"\" /quiet /norestart";
-    WriteLines(platform, texts::kLaunching + commandLine);
     RunResult installer{};
     try {
         staged->Verify(strSetupSource);
@@ -127,6 +126,7 @@ std::uint32_t Repair(Platform& platform) {
         WriteLines(platform, mdlDiagnose::Fill(texts::kSignatureRefused, {strSetupFile, error.description}));
         return exitcodes::kInstallerNotGenuine;
     }
+    WriteLines(platform, texts::kLaunching + commandLine);
     try {
         // In the run's own folder, with its TMP and TEMP there too: nothing that another account
         // may write (the shared temporary folder, our current folder) is where the installer

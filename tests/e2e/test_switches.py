@@ -12,7 +12,7 @@ import time
 import unittest
 
 from harness import (ARCHS, BITS, STANDIN, ProgramTestCase, delete_registry, installer_name,
-                     register_ado_double, scaled, set_registry, wine_env, wine_loader)
+                     register_ado_double, scaled, set_registry, standin, wine_env, wine_loader)
 
 ENVIRONMENT = r"HKCU\Environment"
 FOLDER = "C:\\Pruvolt"
@@ -118,10 +118,43 @@ class Switches(ProgramTestCase):
                     self.assertEqual(record["commandline"], f'"{staged}" /quiet /norestart')
                     self.assertEqual(record["starts"], 1)
                     self.assertIn("child-ended", record, "the installer's second process was not waited for")
+                    # It ran in the run's own folder, and kept its temporary files there too:
+                    # nothing of the shared TMP or of our current folder is where it looks.
+                    own = staged.rsplit("\\", 1)[0]
+                    self.assertEqual(record["folder"].rstrip("\\"), own)
+                    for variable in ("tmp", "temp", "temppath"):
+                        self.assertEqual(record[variable].rstrip("\\"), own + "\\Temp", variable)
                     # Its own folder is gone with the copy; the file waiting in TMP was never
                     # started, and is as it was.
                     self.assertEqual(sorted(p.name for p in run.unix(run.tmp).iterdir()), [name])
                     self.assertEqual(waiting.read_bytes(), STANDIN.read_bytes() + b"waiting")
+
+    def test_repair_starts_only_an_installer_signed_by_microsoft_through_a_trusted_root(self):
+        # Every other test's installer is the stand-in signed by the test leaf "Microsoft
+        # Corporation" under the root each prefix trusts, and runs. These never do.
+        reasons = {
+            "unsigned": "它沒有有效的數位簽章 (未簽署，或簽署後已被更動)",
+            "tampered": "它沒有有效的數位簽章 (未簽署，或簽署後已被更動)",
+            # Wine's own check passes these two; the program's look at the chain does not.
+            "untrusted-root": "它的數位簽章不是由本機信任的根憑證所發出",
+            "other-publisher": "它的數位簽章不是 Microsoft Corporation 的",
+        }
+        log = "C:\\e2e-log\\standin.log"
+        for arch in ARCHS:
+            for kind, reason in reasons.items():
+                with self.subTest(arch=arch, kind=kind):
+                    self.use_double(arch, "open 800A0E7A 找不到提供者。")
+                    set_registry(arch, ENVIRONMENT, "PRUVOLT_STANDIN_LOG", log)
+                    name = installer_name(arch)
+                    run = self.new_run(arch, FOLDER, installers={name: standin(name, kind)})
+                    shutil.rmtree(run.unix(log).parent, ignore_errors=True)
+                    run.unix(log).parent.mkdir(parents=True)
+                    code, lines = self.run_switch(run, "/repair")
+                    self.assertEqual(code, 577, lines)
+                    self.assertRegex(lines[-1], rf"^不啟動安裝程式 {re.escape(run.tmp)}\\Pruvolt-[0-9A-F-]{{36}}"
+                                                rf"\\{name}：{re.escape(reason)}$")
+                    self.assertFalse(run.unix(log).exists(), f"the {kind} installer was started")
+                    self.assertEqual(list(run.unix(run.tmp).iterdir()), [], "its folder is gone")
 
     def test_repair_while_the_window_is_open_exits_1618_to_be_retried(self):
         arch = ARCHS[0]

@@ -122,9 +122,9 @@ TEST_F(Switches, RepairStagesInItsOwnFolderRunsTheInstallerQuietWaitsProbesAgain
                             L"CreatePrivateFolder(C:\\My Temp\\Pruvolt-1)",
                             L"CopyAndHold(C:\\Tools\\ade.exe|" + staged + L")",
                             L"WriteOutputLine(已將安裝程式 C:\\Tools\\ade.exe 複製到 " + staged + L")",
-                            L"WriteOutputLine(啟動安裝程式並等候結束：\"" + staged + L"\" /quiet /norestart)",
                             L"Verify(" + staged + L"|C:\\Tools\\ade.exe)",
                             L"VerifySignature(" + staged + L")",
+                            L"WriteOutputLine(啟動安裝程式並等候結束：\"" + staged + L"\" /quiet /norestart)",
                             // In its own folder, TMP and TEMP inside it.
                             L"RunAndWait(" + staged + L"|\"" + staged +
                                 L"\" /quiet /norestart|1|1800000|C:\\My Temp\\Pruvolt-1|"
