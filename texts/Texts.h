@@ -69,12 +69,11 @@ inline constexpr wchar_t kRestartNeeded[] = L"安裝程式要求重新開機，�
 // An elevated run (SYSTEM, or an administrator's full rights) whose own files others can change:
 // nothing is tested or started. {1} the file or folder, {2} the account's SID.
 inline constexpr wchar_t kProgramFolderWritable[] =
-    L"{1} 可由其他帳戶 ({2}) 更改；以系統管理員或 SYSTEM 身分執行時，本程式不信任它，不測試連線也不安裝："
-    L"請將本程式安裝在 Program Files 之下，或以 icacls 移除資料夾繼承的權限 (見 README 的「For deployers」)";
+    L"{1} 可由其他帳戶 ({2}) 更改；以系統管理員或 SYSTEM 身分執行時不予測試也不安裝："
+    L"請安裝在 Program Files 之下，或以 icacls 移除繼承的權限 (見 README)";
 // {1} the .local file or folder beside the program.
 inline constexpr wchar_t kProgramFolderRedirected[] =
-    L"{1} 存在，它會改變本程式載入的 DLL；以系統管理員或 SYSTEM 身分執行時，本程式不測試連線也不安裝："
-    L"請刪除它";
+    L"{1} 存在，它會改變本程式載入的 DLL；以系統管理員或 SYSTEM 身分執行時不予測試也不安裝：請刪除它";
 
 // --- /diagnose: the report after the probe's lines ----------------------------------------------
 // In the texts with {1}, {2}, ... the logic puts in the values that the comment names.

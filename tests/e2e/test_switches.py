@@ -2,6 +2,7 @@
 exit codes and lines, on a pipe as a deployment tool reads them and on the console of cmd, and the
 usage for anything else. Wine's own ADO fails the probe with 3709; the ADO test double answers as
 the test asks; the stand-in installer exits with the code the test gives it."""
+import json
 import os
 import pty
 import re
@@ -18,6 +19,8 @@ ENVIRONMENT = r"HKCU\Environment"
 FOLDER = "C:\\Pruvolt"
 PROGRAM = FOLDER + "\\pruvolt.exe"
 SUCCESS_LINES = ["資料庫正常連線", "不需要安裝 Access Database Engine"]
+# The program's machine-wide lock, as platform/win32/SystemCalls.cpp names it.
+LOCK_NAME = "Global\\Pruvolt.Instance.6f1d2c84-3b7e-4a59-9e0d-5c2a71b8e413"
 USAGE_FIRST_LINE = "用法：pruvolt.exe [/check | /repair | /diagnose [/json]]"
 
 
@@ -156,12 +159,65 @@ class Switches(ProgramTestCase):
                     self.assertFalse(run.unix(log).exists(), f"the {kind} installer was started")
                     self.assertEqual(list(run.unix(run.tmp).iterdir()), [], "its folder is gone")
 
+    def test_an_elevated_run_refuses_files_others_can_change_before_it_probes(self):
+        """Wine runs every process elevated, and reads a file's Unix mode as its DACL: "other"
+        write bits are an Everyone entry with modify rights. Each case is undone before the next."""
+        log = "C:\\e2e-log\\standin.log"
+        for arch in ARCHS:
+            name = installer_name(arch)
+            cases = [
+                (FOLDER, lambda path: os.chmod(path, 0o777), lambda path: os.chmod(path, 0o755)),
+                (f"{FOLDER}\\{name}", lambda path: os.chmod(path, 0o666), lambda path: os.chmod(path, 0o644)),
+                # A folder that redirects the program's DLLs (Wine does not redirect them, Windows does).
+                (PROGRAM + ".local", lambda path: path.mkdir(), lambda path: path.rmdir()),
+            ]
+            self.use_double(arch)  # a probe that would succeed, were it run
+            set_registry(arch, ENVIRONMENT, "PRUVOLT_STANDIN_LOG", log)
+            run = self.new_run(arch, FOLDER)
+            shutil.rmtree(run.unix(log).parent, ignore_errors=True)
+            run.unix(log).parent.mkdir(parents=True)
+            calls = run.unix("C:\\e2e-adodouble\\calls.log")
+            for path, change, undo in cases:
+                change(run.unix(path))
+                try:
+                    for arguments in ("/check", "/repair", "/diagnose /json"):
+                        with self.subTest(arch=arch, path=path, arguments=arguments):
+                            calls.unlink(missing_ok=True)
+                            code, lines = self.run_switch(run, arguments)
+                            self.assertEqual(code, 1625, lines)
+                            if arguments == "/diagnose /json":
+                                report = json.loads(lines[0])
+                                self.assertFalse(report["probe"]["ok"])
+                                self.assertEqual(report["findings"][0]["code"], "program-folder-writable")
+                                self.assertTrue(report["findings"][0]["text"].startswith(path + " "))
+                            else:
+                                self.assertEqual(len(lines), 1, lines)
+                                self.assertTrue(lines[0].startswith(path + " "), lines)
+                                self.assertIn("S-1-1-0" if not path.endswith(".local") else "DLL", lines[0])
+                            self.assertFalse(calls.exists(), "the database was opened")
+                            self.assertEqual(list(run.unix(run.tmp).iterdir()), [], "something was staged")
+                            self.assertFalse(run.unix(log).exists(), "the installer was started")
+                finally:
+                    undo(run.unix(path))
+            # Undone, the same folder is trusted again.
+            self.assertEqual(self.run_switch(run, "/check"), (0, SUCCESS_LINES))
+
     def test_repair_while_the_window_is_open_exits_1618_to_be_retried(self):
         arch = ARCHS[0]
         run = self.new_run(arch, FOLDER)
         run.start()
         self.assertIsNotNone(run.wait("label", 60000, "錯誤代碼"))
         code, lines = self.run_switch(run, "/repair", driver=run.second_driver())
+        self.assertEqual((code, lines), (1618, ["另一個 Pruvolt 正在執行 (視窗或 /repair)，本次不修復"]))
+
+    def test_repair_with_the_locks_name_held_by_another_kind_of_object_exits_1618(self):
+        # Any account may create an event of that name first: the lock then cannot be made, and
+        # the run counts it as held.
+        arch = ARCHS[0]
+        run = self.new_run(arch, FOLDER)
+        holder = run.second_driver()
+        self.assertEqual(holder.ask(f"event {LOCK_NAME}"), "ok")
+        code, lines = self.run_switch(run, "/repair")
         self.assertEqual((code, lines), (1618, ["另一個 Pruvolt 正在執行 (視窗或 /repair)，本次不修復"]))
 
     def test_anything_else_writes_the_usage_and_exits_87(self):

@@ -47,8 +47,8 @@ TEST_F(FormTest, ElevatedWithAFolderOthersCanChangeShowsWhyAndOffersOnlyTheExitB
     EXPECT_FALSE(Load());
     EXPECT_THAT(fake.LogOf(L"SetLabelText"),
                 ElementsAre(L"SetLabelText(C:\\Tools 可由其他帳戶 (S-1-5-11) 更改；以系統管理員或 SYSTEM "
-                            L"身分執行時，本程式不信任它，不測試連線也不安裝：請將本程式安裝在 Program Files "
-                            L"之下，或以 icacls 移除資料夾繼承的權限 (見 README 的「For deployers」))"));
+                            L"身分執行時不予測試也不安裝：請安裝在 Program Files 之下，"
+                            L"或以 icacls 移除繼承的權限 (見 README))"));
     EXPECT_FALSE(fake.visible[Control::cmdInstall0]);
     EXPECT_TRUE(fake.visible[Control::cmdInstall2]);
     EXPECT_THAT(fake.LogOf(L"CreateRecordset"), IsEmpty());

@@ -238,14 +238,13 @@ TEST_F(Switches, AnElevatedRunRefusesFilesThatAnotherAccountCanChangeBeforeItPro
         std::wstring line;
     } rows[] = {
         {L"C:\\Tools", writable,
-         L"C:\\Tools 可由其他帳戶 (S-1-5-11) 更改；以系統管理員或 SYSTEM 身分執行時，本程式不信任它，"
-         L"不測試連線也不安裝：請將本程式安裝在 Program Files 之下，或以 icacls 移除資料夾繼承的權限 "
-         L"(見 README 的「For deployers」)"},
+         L"C:\\Tools 可由其他帳戶 (S-1-5-11) 更改；以系統管理員或 SYSTEM 身分執行時不予測試也不安裝："
+         L"請安裝在 Program Files 之下，或以 icacls 移除繼承的權限 (見 README)"},
         {L"C:\\Tools\\testdb.mdb", writable, L""},
         {L"C:\\Tools\\ade.exe", {L"S-1-5-21-9-9-9-1002", false, {}}, L""},
         {L"C:\\Tools\\pruvolt.exe.local", sound,
-         L"C:\\Tools\\pruvolt.exe.local 存在，它會改變本程式載入的 DLL；以系統管理員或 SYSTEM 身分執行時，"
-         L"本程式不測試連線也不安裝：請刪除它"},
+         L"C:\\Tools\\pruvolt.exe.local 存在，它會改變本程式載入的 DLL；以系統管理員或 SYSTEM "
+         L"身分執行時不予測試也不安裝：請刪除它"},
     };
     for (const auto& row : rows) {
         for (const wchar_t* argument : {L"/check", L"/repair", L"/diagnose"}) {
