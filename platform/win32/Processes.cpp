@@ -4,9 +4,7 @@
 
 #include <shellapi.h>
 
-#include <algorithm>
 #include <cwchar>
-#include <vector>
 
 #include "platform/win32/Errors.h"
 
@@ -48,41 +46,41 @@ wchar_t UpperAscii(wchar_t c) {
     return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
 }
 
-bool IsVariable(const std::wstring& entry, const wchar_t* name) {
-    std::size_t i = 0;
-    for (; name[i] != L'\0'; ++i) {
-        if (i >= entry.size() || UpperAscii(entry[i]) != name[i]) {
-            return false;
+// How the name of the entry "NAME=value" sorts against `name` (upper case): below 0, 0 or above.
+int CompareName(const wchar_t* entry, const wchar_t* name) {
+    for (;; ++entry, ++name) {
+        const wchar_t c = *entry == L'=' ? L'\0' : UpperAscii(*entry);
+        if (c != *name || c == L'\0') {
+            return c < *name ? -1 : c > *name ? 1 : 0;
         }
     }
-    return i < entry.size() && entry[i] == L'=';
 }
 
-// This process's environment with TMP and TEMP naming `tempFolder`, as a block for CreateProcessW:
-// sorted by name without regard to case, as Windows keeps its own.
+// This process's environment with TMP and TEMP naming `tempFolder`, as a block for CreateProcessW,
+// in the order by name, without regard to case, in which Windows keeps its own.
 std::wstring EnvironmentWithTemp(const std::wstring& tempFolder) {
-    std::vector<std::wstring> entries;
+    std::wstring block;
+    const wchar_t* const names[] = {L"TEMP", L"TMP"};
+    std::size_t added = 0;
+    const auto addUpTo = [&](const wchar_t* entry) {
+        for (; added < 2 && (entry == nullptr || CompareName(entry, names[added]) >= 0); ++added) {
+            block += names[added];
+            block += L'=';
+            block += tempFolder;
+            block += L'\0';
+        }
+    };
     if (wchar_t* strings = ::GetEnvironmentStringsW()) {
         for (const wchar_t* entry = strings; *entry != L'\0'; entry += std::wcslen(entry) + 1) {
-            std::wstring text = entry;
-            if (!IsVariable(text, L"TMP") && !IsVariable(text, L"TEMP")) {
-                entries.push_back(std::move(text));
+            addUpTo(entry);
+            if (CompareName(entry, L"TEMP") != 0 && CompareName(entry, L"TMP") != 0) {
+                block += entry;
+                block += L'\0';
             }
         }
         ::FreeEnvironmentStringsW(strings);
     }
-    entries.push_back(L"TEMP=" + tempFolder);
-    entries.push_back(L"TMP=" + tempFolder);
-    std::sort(entries.begin(), entries.end(), [](const std::wstring& a, const std::wstring& b) {
-        return std::lexicographical_compare(
-            a.begin(), a.end(), b.begin(), b.end(),
-            [](wchar_t x, wchar_t y) { return UpperAscii(x) < UpperAscii(y); });
-    });
-    std::wstring block;
-    for (const std::wstring& entry : entries) {
-        block += entry;
-        block += L'\0';
-    }
+    addUpTo(nullptr);
     block += L'\0';
     return block;
 }

@@ -89,23 +89,19 @@ std::optional<ObjectSecurity> ReadObjectSecurity(const std::wstring& path) {
             throw ErrorFromWin32(::GetLastError());
         }
         const auto* header = static_cast<const ACE_HEADER*>(ace);
-        AccessEntry entry;
-        entry.inheritOnly = (header->AceFlags & INHERIT_ONLY_ACE) != 0;
-        if (header->AceType == ACCESS_ALLOWED_ACE_TYPE || header->AceType == ACCESS_DENIED_ACE_TYPE) {
-            // The two have the same layout: the mask, then the SID.
-            auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
-            entry.allow = header->AceType == ACCESS_ALLOWED_ACE_TYPE;
-            entry.mask = allowed->Mask;
-            entry.sid = SidText(&allowed->SidStart);
-        } else if (header->AceType == ACCESS_ALLOWED_CALLBACK_ACE_TYPE ||
-                   header->AceType == ACCESS_ALLOWED_OBJECT_ACE_TYPE) {
-            // Conditional and object entries allow too: counted, with a SID nobody trusts.
-            entry.allow = true;
-            entry.mask = static_cast<ACCESS_ALLOWED_ACE*>(ace)->Mask;
-            entry.sid = L"S-1-0-0";
-        } else {
+        // These have the same layout: the mask, then the SID. A conditional (callback) entry
+        // counts as if its condition held.
+        const BYTE type = header->AceType;
+        if (type != ACCESS_ALLOWED_ACE_TYPE && type != ACCESS_ALLOWED_CALLBACK_ACE_TYPE &&
+            type != ACCESS_DENIED_ACE_TYPE && type != ACCESS_DENIED_CALLBACK_ACE_TYPE) {
             continue;
         }
+        auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+        AccessEntry entry;
+        entry.allow = type == ACCESS_ALLOWED_ACE_TYPE || type == ACCESS_ALLOWED_CALLBACK_ACE_TYPE;
+        entry.inheritOnly = (header->AceFlags & INHERIT_ONLY_ACE) != 0;
+        entry.mask = allowed->Mask;
+        entry.sid = SidText(&allowed->SidStart);
         security.entries.push_back(std::move(entry));
     }
     return security;
