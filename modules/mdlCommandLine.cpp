@@ -90,9 +90,9 @@ std::uint32_t Repair(Platform& platform) {
         return exitcodes::kInstallPlatformUnsupported;
     }
 
-    // A folder of this run's own, which nobody but SYSTEM and the Administrators (and this account,
-    // unelevated) can write: a file that anybody else made, or left in the shared temporary folder, is never
-    // started. The copy goes first, then the folder, when the run ends.
+    // A folder of this run's own, which nobody but SYSTEM and the Administrators (and this
+    // account, unelevated) can write: a file that anybody else made, or left in the shared
+    // temporary folder, is never started. The copy goes first, then the folder, when the run ends.
     std::unique_ptr<PrivateFolder> folder;
     std::unique_ptr<HeldCopy> staged;
     try {
@@ -123,7 +123,8 @@ std::uint32_t Repair(Platform& platform) {
     try {
         staged->VerifySignature();
     } catch (const PlatformError& error) {
-        WriteLines(platform, mdlDiagnose::Fill(texts::kSignatureRefused, {strSetupFile, error.description}));
+        WriteLines(platform,
+                   mdlDiagnose::Fill(texts::kSignatureRefused, {strSetupFile, error.description}));
         return exitcodes::kInstallerNotGenuine;
     }
     WriteLines(platform, texts::kLaunching + commandLine);
@@ -171,7 +172,8 @@ std::uint32_t Diagnose(Platform& platform, bool json) {
     const auto refusal = mdlCommon::ProgramFolderRefusal(platform);
     if (refusal) {
         if (!json) WriteLines(platform, *refusal);
-        const PlatformError refused{static_cast<std::int32_t>(exitcodes::kProgramFolderUntrusted), *refusal};
+        const PlatformError refused{static_cast<std::int32_t>(exitcodes::kProgramFolderUntrusted),
+                                    *refusal};
         mdlDiagnose::WriteReport(platform, refused, json, *refusal);
         return exitcodes::kProgramFolderUntrusted;
     }

@@ -92,7 +92,8 @@ public:
 };
 
 // A folder made for this run alone: it did not exist before, and only SYSTEM and the
-// Administrators may use it (and the running account, in a run that is not elevated). Removed, with the files in it, when its owner goes.
+// Administrators may use it (and the running account, in a run that is not elevated). Removed,
+// with everything in it, when its owner goes.
 class PrivateFolder {
 public:
     virtual ~PrivateFolder() = default;

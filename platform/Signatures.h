@@ -33,8 +33,8 @@ enum class SignatureVerdict {
 
 // Revocation is not asked for (a PC being repaired is often offline, and SYSTEM follows no URL
 // that a certificate names): a chain that only says so still counts.
-inline constexpr std::uint32_t kRevocationNotChecked = 0x00000040u |  // CERT_TRUST_REVOCATION_STATUS_UNKNOWN
-                                                       0x01000000u;  // CERT_TRUST_IS_OFFLINE_REVOCATION
+// (CERT_TRUST_REVOCATION_STATUS_UNKNOWN, CERT_TRUST_IS_OFFLINE_REVOCATION)
+inline constexpr std::uint32_t kRevocationNotChecked = 0x00000040u | 0x01000000u;
 
 // The system's own result is not enough: a check that passes while the signer's chain reports an
 // error (some implementations pass a partial chain, or an untrusted root) fails here.

@@ -129,7 +129,8 @@ const TrustFunctions& Trust() {
 }
 
 // One attribute of a certificate's subject, e.g. its organisation (szOID_ORGANIZATION_NAME).
-std::wstring SubjectAttribute(const TrustFunctions& trust, PCCERT_CONTEXT certificate, const char* oid) {
+std::wstring SubjectAttribute(const TrustFunctions& trust, PCCERT_CONTEXT certificate,
+                              const char* oid) {
     wchar_t text[256];
     const DWORD length = trust.certGetNameString(certificate, CERT_NAME_ATTR_TYPE, 0,
                                                  const_cast<char*>(oid), text, 256);
@@ -166,7 +167,8 @@ SignatureFacts ReadSignature(HANDLE file, const std::wstring& path) {
             signer->pChainContext->rgpChain[0]->cElement > 0) {
             facts.haveChain = true;
             facts.chainErrors = signer->pChainContext->TrustStatus.dwErrorStatus;
-            const PCCERT_CONTEXT leaf = signer->pChainContext->rgpChain[0]->rgpElement[0]->pCertContext;
+            const PCCERT_CONTEXT leaf =
+                signer->pChainContext->rgpChain[0]->rgpElement[0]->pCertContext;
             facts.organization = SubjectAttribute(trust, leaf, szOID_ORGANIZATION_NAME);
             facts.commonName = SubjectAttribute(trust, leaf, szOID_COMMON_NAME);
         }

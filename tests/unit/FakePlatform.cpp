@@ -307,10 +307,10 @@ void FakePlatform::WriteOutputLine(const std::wstring& line) {
 RunResult FakePlatform::RunAndWait(const std::wstring& applicationPath,
                                    const std::wstring& commandLine, int windowStyle,
                                    std::uint32_t limitMs, const std::wstring& currentFolder,
-                                   const std::wstring& tempFolder) {
+                                   const std::wstring& installerTemp) {
     log.push_back(L"RunAndWait(" + applicationPath + L"|" + commandLine + L"|" +
                   std::to_wstring(windowStyle) + L"|" + std::to_wstring(limitMs) + L"|" +
-                  currentFolder + L"|" + tempFolder + L")");
+                  currentFolder + L"|" + installerTemp + L")");
     if (runError) throw *runError;
     if (whileInstallerRuns) whileInstallerRuns();
     if (installerOutlivesLimit) return {0, true};

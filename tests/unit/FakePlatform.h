@@ -146,7 +146,7 @@ class FakePlatform final : public Platform {
     void WriteOutputLine(const std::wstring& line) override;
     RunResult RunAndWait(const std::wstring& applicationPath, const std::wstring& commandLine,
                          int windowStyle, std::uint32_t limitMs, const std::wstring& currentFolder,
-                         const std::wstring& tempFolder) override;
+                         const std::wstring& installerTemp) override;
 
     std::optional<RegistryString> ReadMachineString(RegistryView view, const std::wstring& key,
                                                     const std::wstring& name) override;

@@ -260,7 +260,9 @@ TEST_F(Switches, AnElevatedRunRefusesFilesThatAnotherAccountCanChangeBeforeItPro
             EXPECT_EQ(Run({argument}), 1625u) << argument;
             ASSERT_FALSE(fake.output.empty());
             EXPECT_TRUE(fake.output[0].starts_with(row.path + L" ")) << fake.output[0];
-            if (!row.line.empty()) EXPECT_EQ(fake.output[0], row.line);
+            if (!row.line.empty()) {
+                EXPECT_EQ(fake.output[0], row.line);
+            }
             EXPECT_THAT(fake.LogOf(L"CreateRecordset"), IsEmpty());
             EXPECT_THAT(fake.LogOf(L"CreatePrivateFolder"), IsEmpty());
             EXPECT_THAT(fake.LogOf(L"RunAndWait"), IsEmpty());
