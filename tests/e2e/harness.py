@@ -223,17 +223,25 @@ def register_ado_double(case, arch):
 
 SIGNING = STATE / "signing"
 PUBLISHER = "/C=US/ST=Washington/L=Redmond/O=Microsoft Corporation/CN=Microsoft Corporation"
-# What each kind of stand-in is signed with: (the leaf, its root), or None for none.
+# What each kind of stand-in is signed with: the leaf whose chain file (the leaf and the
+# certificates above it, as the signature carries them) signs it, or None for none.
 SIGNERS = {
-    "microsoft": ("microsoft", "root"),
-    "untrusted-root": ("microsoft-untrusted", "untrusted-root"),
-    "other-publisher": ("other", "root"),
+    "microsoft": "microsoft",
+    "untrusted-root": "microsoft-untrusted",
+    "other-publisher": "other",
+    # Issued by an intermediate that the signature leaves out: the chain stops short of any root.
+    "partial-chain": "microsoft-partial",
     "unsigned": None,
 }
 LEAF_EXTENSIONS = """[leaf]
 basicConstraints=critical,CA:FALSE
 keyUsage=critical,digitalSignature
 extendedKeyUsage=codeSigning
+subjectKeyIdentifier=hash
+authorityKeyIdentifier=keyid
+[intermediate]
+basicConstraints=critical,CA:TRUE
+keyUsage=critical,keyCertSign,cRLSign
 subjectKeyIdentifier=hash
 authorityKeyIdentifier=keyid
 """
@@ -243,8 +251,19 @@ def _openssl(*args):
     subprocess.run(["openssl", *args], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
 
 
+def _issue(name, subject, issuer, extensions):
+    _openssl("req", "-newkey", "rsa:2048", "-nodes", "-subj", subject,
+             "-keyout", str(SIGNING / f"{name}.key"), "-out", str(SIGNING / f"{name}.csr"))
+    _openssl("x509", "-req", "-in", str(SIGNING / f"{name}.csr"), "-days", "3650",
+             "-CA", str(SIGNING / f"{issuer}.pem"), "-CAkey", str(SIGNING / f"{issuer}.key"),
+             "-set_serial", str(int.from_bytes(os.urandom(8), "big")),
+             "-extfile", str(SIGNING / "leaf.cnf"), "-extensions", extensions,
+             "-out", str(SIGNING / f"{name}.pem"))
+
+
 def make_signing_material():
-    """The two roots and the three leaves, made fresh for the suite."""
+    """The two roots, an intermediate under the trusted one and the four leaves, made fresh for
+    the suite."""
     shutil.rmtree(SIGNING, ignore_errors=True)
     SIGNING.mkdir(parents=True)
     (SIGNING / "leaf.cnf").write_text(LEAF_EXTENSIONS)
@@ -254,18 +273,15 @@ def make_signing_material():
                  "-addext", "basicConstraints=critical,CA:TRUE",
                  "-addext", "keyUsage=critical,keyCertSign,cRLSign")
     _openssl("x509", "-in", str(SIGNING / "root.pem"), "-outform", "DER", "-out", str(SIGNING / "root.der"))
-    for leaf, subject, root in (("microsoft", PUBLISHER, "root"),
-                                ("microsoft-untrusted", PUBLISHER, "untrusted-root"),
-                                ("other", "/C=US/O=Contoso Ltd/CN=Contoso Ltd", "root")):
-        _openssl("req", "-newkey", "rsa:2048", "-nodes", "-subj", subject,
-                 "-keyout", str(SIGNING / f"{leaf}.key"), "-out", str(SIGNING / f"{leaf}.csr"))
-        _openssl("x509", "-req", "-in", str(SIGNING / f"{leaf}.csr"), "-days", "3650",
-                 "-CA", str(SIGNING / f"{root}.pem"), "-CAkey", str(SIGNING / f"{root}.key"),
-                 "-set_serial", str(int.from_bytes(os.urandom(8), "big")),
-                 "-extfile", str(SIGNING / "leaf.cnf"), "-extensions", "leaf",
-                 "-out", str(SIGNING / f"{leaf}.pem"))
-        chain = (SIGNING / f"{leaf}.pem").read_text() + (SIGNING / f"{root}.pem").read_text()
-        (SIGNING / f"{leaf}-chain.pem").write_text(chain)
+    _issue("intermediate", "/CN=Pruvolt Test Intermediate", "root", "intermediate")
+    for leaf, subject, issuer in (("microsoft", PUBLISHER, "root"),
+                                  ("microsoft-untrusted", PUBLISHER, "untrusted-root"),
+                                  ("other", "/C=US/O=Contoso Ltd/CN=Contoso Ltd", "root"),
+                                  ("microsoft-partial", PUBLISHER, "intermediate")):
+        _issue(leaf, subject, issuer, "leaf")
+        # The leaf and its root; the partial chain's leaf alone.
+        above = "" if issuer == "intermediate" else (SIGNING / f"{issuer}.pem").read_text()
+        (SIGNING / f"{leaf}-chain.pem").write_text((SIGNING / f"{leaf}.pem").read_text() + above)
 
 
 def trust_test_root(arch):
@@ -291,8 +307,8 @@ def standin(name, kind="microsoft"):
         return bytes(content)
     unsigned = SIGNING / f"unsigned-{name}"
     unsigned.write_bytes(STANDIN.read_bytes() + name.encode())
-    if SIGNERS[kind] is not None:
-        leaf, _ = SIGNERS[kind]
+    leaf = SIGNERS[kind]
+    if leaf is not None:
         subprocess.run(["osslsigncode", "sign", "-certs", str(SIGNING / f"{leaf}-chain.pem"),
                         "-key", str(SIGNING / f"{leaf}.key"), "-h", "sha256", "-n", "Pruvolt stand-in",
                         "-in", str(unsigned), "-out", str(cached)],

@@ -140,6 +140,7 @@ class Switches(ProgramTestCase):
             "tampered": "它沒有有效的數位簽章 (未簽署，或簽署後已被更動)",
             # Wine's own check passes these two; the program's look at the chain does not.
             "untrusted-root": "它的數位簽章不是由本機信任的根憑證所發出",
+            "partial-chain": "它的數位簽章不是由本機信任的根憑證所發出",
             "other-publisher": "它的數位簽章不是 Microsoft Corporation 的",
         }
         log = "C:\\e2e-log\\standin.log"
