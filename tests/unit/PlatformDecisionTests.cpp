@@ -102,7 +102,7 @@ TEST(SecurityDescriptors, OnlyAllowEntriesThatChangeTheObjectCountForAnotherAcco
     for (const auto& row : rows) {
         ObjectSecurity security{L"S-1-5-32-544", false, {row.entry}};
         EXPECT_EQ(OtherAccountThatCanChange(security, me), row.counts ? row.entry.sid : L"")
-            << std::hex << row.entry.mask << " " << std::string(row.entry.sid.begin(), row.entry.sid.end());
+            << std::hex << row.entry.mask << " " << row.entry.sid;
     }
     // Another owner may change the rights whatever they say; no DACL at all lets everybody in.
     EXPECT_EQ(OtherAccountThatCanChange({L"S-1-5-21-9-9-9-1002", false, {}}, me), L"S-1-5-21-9-9-9-1002");

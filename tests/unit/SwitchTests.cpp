@@ -287,7 +287,7 @@ TEST_F(Switches, AnElevatedDiagnosisReportsTheRefusalAsAFindingWithoutProbing) {
     EXPECT_EQ(Run({L"/diagnose", L"/json"}), 1625u);
     ASSERT_EQ(fake.output.size(), 1u);
     const std::wstring& json = fake.output[0];
-    EXPECT_TRUE(json.starts_with(L"{\"probe\":{\"ok\":false,\"number\":1625,")) << std::string(json.begin(), json.end());
+    EXPECT_TRUE(json.starts_with(L"{\"probe\":{\"ok\":false,\"number\":1625,")) << json;
     EXPECT_NE(json.find(L"\"findings\":[{\"code\":\"program-folder-writable\",\"text\":\"C:\\\\Tools "),
               std::wstring::npos);
     EXPECT_THAT(fake.LogOf(L"CreateRecordset"), IsEmpty());
