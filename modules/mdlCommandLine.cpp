@@ -7,6 +7,7 @@
 #include "modules/ExitCodes.h"
 #include "modules/mdlCommon.h"
 #include "modules/mdlDiagnose.h"
+#include "modules/mdlDiagnoseTexts.h"
 #include "platform/DecimalText.h"
 #include "texts/Texts.h"
 
@@ -51,7 +52,20 @@ std::optional<PlatformError> Probe(Platform& platform) {
     return failure;
 }
 
+// An elevated run whose own files another account can change trusts none of them: its line, and
+// nothing tested or started.
+std::optional<std::wstring> Refusal(Platform& platform) {
+    auto refusal = mdlCommon::ProgramFolderRefusal(platform);
+    if (refusal) {
+        WriteLines(platform, *refusal);
+    }
+    return refusal;
+}
+
 std::uint32_t Check(Platform& platform) {
+    if (Refusal(platform)) {
+        return exitcodes::kProgramFolderUntrusted;
+    }
     const auto failure = Probe(platform);
     return failure ? exitcodes::ForError(failure->number) : exitcodes::kSuccess;
 }
@@ -64,6 +78,9 @@ std::uint32_t Repair(Platform& platform) {
         WriteLines(platform, texts::kAlreadyRunning);
         return exitcodes::kBusy;
     }
+    if (Refusal(platform)) {
+        return exitcodes::kProgramFolderUntrusted;
+    }
     // Holding the lock, no other /repair runs: a folder that an earlier one left is nobody's now.
     platform.RemoveLeftoverPrivateFolders();
     if (!Probe(platform)) {
@@ -75,9 +92,9 @@ std::uint32_t Repair(Platform& platform) {
         return exitcodes::kInstallPlatformUnsupported;
     }
 
-    // A folder of this run's own, which nobody but SYSTEM, the Administrators and this account
-    // can write: a file that anybody else made, or left in the shared temporary folder, is never
-    // started. The copy goes first, then the folder, when the run ends.
+    // A folder of this run's own, which nobody but SYSTEM and the Administrators (and this
+    // account, unelevated) can write: a file that anybody else made, or left in the shared
+    // temporary folder, is never started. The copy goes first, then the folder, when the run ends.
     std::unique_ptr<PrivateFolder> folder;
     std::unique_ptr<HeldCopy> staged;
     try {
@@ -96,12 +113,30 @@ std::uint32_t Repair(Platform& platform) {
     // Quoted, as the window launches it: a TMP path with blanks stays one word. /norestart: the
     // installer must not restart the PC in the middle of a deployment; it says so by its code.
     const std::wstring commandLine = L"\"" + strSetupFile + L"\" /quiet /norestart";
-    WriteLines(platform, texts::kLaunching + commandLine);
     RunResult installer{};
     try {
         staged->Verify(strSetupSource);
+    } catch (const PlatformError& error) {
+        WriteLines(platform, FailureText(error));
+        return exitcodes::ForError(error.number);
+    }
+    // Only Microsoft's own installer runs as SYSTEM; whoever put another beside the program (or
+    // changed it) gets nothing started.
+    try {
+        staged->VerifySignature();
+    } catch (const PlatformError& error) {
+        WriteLines(platform,
+                   mdlDiagnose::Fill(texts::kSignatureRefused, {strSetupFile, error.description}));
+        return exitcodes::kInstallerNotGenuine;
+    }
+    WriteLines(platform, texts::kLaunching + commandLine);
+    try {
+        // In the run's own folder, with its TMP and TEMP there too: nothing that another account
+        // may write (the shared temporary folder, our current folder) is where the installer
+        // looks for its files.
         installer = platform.RunAndWait(strSetupFile, commandLine, kWindowStyleNormalFocus,
-                                        kInstallerLimitMinutes * 60u * 1000u);
+                                        kInstallerLimitMinutes * 60u * 1000u, folder->Path(),
+                                        folder->TempPath());
     } catch (const PlatformError& error) {
         if (error.number == kElevationRequiredError) {
             // Nobody is there to answer the prompt: the deployment tool must run us elevated.
@@ -134,6 +169,16 @@ std::uint32_t Repair(Platform& platform) {
 
 // The probe with its lines, then the report; in JSON, the probe's outcome is part of the one object.
 std::uint32_t Diagnose(Platform& platform, bool json) {
+    // Refused, the database is not opened: the refusal stands in the probe's place, and is the
+    // first finding.
+    const auto refusal = mdlCommon::ProgramFolderRefusal(platform);
+    if (refusal) {
+        if (!json) WriteLines(platform, *refusal);
+        const PlatformError refused{static_cast<std::int32_t>(exitcodes::kProgramFolderUntrusted),
+                                    *refusal};
+        mdlDiagnose::WriteReport(platform, refused, json, *refusal);
+        return exitcodes::kProgramFolderUntrusted;
+    }
     const auto failure = json ? RunProbe(platform) : Probe(platform);
     mdlDiagnose::WriteReport(platform, failure, json);
     return failure ? exitcodes::ForError(failure->number) : exitcodes::kSuccess;

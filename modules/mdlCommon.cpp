@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "modules/mdlDiagnoseTexts.h"
 #include "modules/mdlShell.h"
 #include "platform/DecimalText.h"
 #include "texts/Texts.h"
@@ -90,6 +91,33 @@ std::unique_ptr<HeldCopy> StageInstaller(Platform& platform, const std::wstring&
         return nullptr;
     }
     return platform.CopyAndHold(strSetupSource, strSetupFile);
+}
+
+std::optional<std::wstring> ProgramFolderRefusal(Platform& platform) {
+    if (!platform.IsElevated()) {
+        return std::nullopt;
+    }
+    using mdlDiagnose::Fill;
+    const std::wstring program = platform.ProgramPath();
+    const std::wstring redirection = program + L".local";
+    if (platform.ReadSecurity(redirection)) {
+        return Fill(texts::kProgramFolderRedirected, {redirection});
+    }
+    const std::wstring folder = platform.ProgramFolder();
+    const std::wstring prefix = folder.ends_with(L'\\') ? folder : folder + L"\\";
+    const std::wstring account = platform.RunningAccount();
+    const std::wstring installer = Is64BitWindows(platform) ? L"ade64.exe" : L"ade.exe";
+    for (const std::wstring& path : {folder, program, prefix + L"testdb.mdb", prefix + installer}) {
+        const auto security = platform.ReadSecurity(path);
+        if (!security) {
+            continue;  // not there: the probe or the staging says so in its own way
+        }
+        const std::wstring other = OtherAccountThatCanChange(*security, account);
+        if (!other.empty()) {
+            return Fill(texts::kProgramFolderWritable, {path, other});
+        }
+    }
+    return std::nullopt;
 }
 
 std::wstring FailureText(const PlatformError& error) {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/Platform.h"
@@ -45,6 +46,14 @@ std::wstring TempStagingFolder(Platform& platform);
 // Empty, with nothing copied, when the installer is not beside the program; raises when the copy
 // or the file-existence test fails.
 std::unique_ptr<HeldCopy> StageInstaller(Platform& platform, const std::wstring& folder);
+
+// Why an elevated run does not trust the program's own files: one of them (the folder,
+// the program, testdb.mdb, the installer this Windows takes) can be changed or is owned by another
+// account than SYSTEM, the Administrators, TrustedInstaller and the running one, or a
+// "<program>.local" beside the program redirects the DLLs it loads. Empty when nothing is wrong,
+// and always when the run is not elevated (then no other account's files are at stake). The text
+// names the file and the account, and what to do.
+std::optional<std::wstring> ProgramFolderRefusal(Platform& platform);
 
 // The failure text for an error: number in signed decimal, then the description.
 std::wstring FailureText(const PlatformError& error);

@@ -216,6 +216,8 @@ private:
 
 const wchar_t* CodeName(Code code) {
     switch (code) {
+    case Code::ProgramFolderWritable:
+        return L"program-folder-writable";
     case Code::JetMissing:
         return L"jet-missing";
     case Code::EngineOtherBitness:
@@ -240,8 +242,10 @@ Facts Gather(Platform& platform) {
     return Gatherer(platform).Gather();
 }
 
-void WriteReport(Platform& platform, const std::optional<PlatformError>& probeFailure, bool json) {
-    const Facts facts = Gather(platform);
+void WriteReport(Platform& platform, const std::optional<PlatformError>& probeFailure, bool json,
+                 const std::wstring& folderRefusal) {
+    Facts facts = Gather(platform);
+    facts.programFolderRefusal = folderRefusal;
     const auto findings = FindingsOf(facts);
     if (json) {
         platform.WriteOutputLine(ReportJson(probeFailure, facts, findings));

@@ -51,9 +51,13 @@ struct Facts {
     std::vector<OfficeInstallation> office;
     Installer installer;
     bool fileSystemObject = true;  // a Scripting.FileSystemObject can be created
+    // Why an elevated run does not trust the program's own files (mdlCommon::ProgramFolderRefusal);
+    // empty when it does.
+    std::wstring programFolderRefusal;
 };
 
 enum class Code {
+    ProgramFolderWritable,
     JetMissing,
     EngineOtherBitness,
     RegisteredFileMissing,
@@ -87,7 +91,9 @@ std::wstring ReportJson(const std::optional<PlatformError>& probeFailure, const 
                         const std::vector<Finding>& findings);
 
 // /diagnose after its probe: gathers, judges, and writes the report (lines, or the JSON object).
-void WriteReport(Platform& platform, const std::optional<PlatformError>& probeFailure, bool json);
+// `folderRefusal`: why the program's own files were not trusted, when they were not.
+void WriteReport(Platform& platform, const std::optional<PlatformError>& probeFailure, bool json,
+                 const std::wstring& folderRefusal = {});
 
 // /repair after its probe failed: writes the findings, one line each. False when the installer
 // must not be started because it has another bitness than the installed Office; a line then says

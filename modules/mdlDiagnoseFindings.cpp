@@ -41,6 +41,14 @@ const Registration* FindRegistration(const std::vector<Registration>& list,
 std::vector<Finding> FindingsOf(const Facts& facts) {
     std::vector<Finding> findings;
 
+    // program-folder-writable. An elevated run trusts only files that no other account can
+    // change: a folder made directly under C:\ inherits Modify for Authenticated Users (C:\'s
+    // default DACL, DISA STIG V-63373), and Jet's parsing of a database, run as SYSTEM, has a long
+    // record of code-execution fixes (MS08-028, CVE-2018-8423).
+    if (!facts.programFolderRefusal.empty()) {
+        findings.push_back({Code::ProgramFolderWritable, facts.programFolderRefusal});
+    }
+
     // jet-missing. Jet 4.0 is 32-bit only and comes with Windows, not with the Access Database
     // Engine: "The Microsoft OLE DB Provider for Jet and the Jet ODBC driver are available in
     // 32-bit versions only" and "supplied together with Windows"

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/PlatformError.h"
+#include "platform/SecurityDescriptors.h"
 
 namespace pruvolt {
 
@@ -84,15 +85,23 @@ public:
     // over it by something outside the system's sharing rules) and holds, byte for byte, what
     // `source` holds now.
     virtual void Verify(const std::wstring& source) = 0;
+    // Raises unless the file held carries a sound Authenticode signature of Microsoft Corporation
+    // through a chain that ends in a root this machine trusts (platform/Signatures.h decides). The
+    // held file itself is judged, not whatever its path names; revocation is not fetched.
+    virtual void VerifySignature() = 0;
 };
 
-// A folder made for this run alone: it did not exist before, and only SYSTEM, the Administrators
-// and the running account may use it. Removed, with the files in it, when its owner goes.
+// A folder made for this run alone: it did not exist before, and only SYSTEM and the
+// Administrators may use it (and the running account, in a run that is not elevated). Removed,
+// with everything in it, when its owner goes.
 class PrivateFolder {
 public:
     virtual ~PrivateFolder() = default;
     // Its full path, without a trailing "\".
     virtual const std::wstring& Path() const = 0;
+    // A folder made inside it, with the same rights, for what a program run from it keeps for a
+    // while (its TMP and TEMP); without a trailing "\".
+    virtual const std::wstring& TempPath() const = 0;
 };
 
 // How a program run to its end by RunAndWait ended.
@@ -118,6 +127,17 @@ public:
 
     // The executable's folder; ends in "\" only at a drive root.
     virtual std::wstring ProgramFolder() = 0;
+    // The executable's full path.
+    virtual std::wstring ProgramPath() = 0;
+
+    // True when this process runs with every right its account has: as SYSTEM, or with an
+    // administrator's full (elevated) token.
+    virtual bool IsElevated() = 0;
+    // The SID of the account this process runs as, as text ("S-1-5-18" for SYSTEM).
+    virtual std::wstring RunningAccount() = 0;
+    // The owner and the DACL of the file or folder at the path; empty when nothing is there.
+    // Raises when it is there but cannot be read.
+    virtual std::optional<ObjectSecurity> ReadSecurity(const std::wstring& path) = 0;
 
     // The value of an environment variable; empty when it is not set.
     virtual std::wstring EnvironmentVariable(const std::wstring& name) = 0;
@@ -235,13 +255,16 @@ public:
     // handler.
     virtual void WriteOutputLine(const std::wstring& line) = 0;
 
-    // Starts a program as LaunchCommandLine does, in a job of its own, then blocks until it and
-    // every process it started have ended, or `limitMs` has passed (those still running are left
-    // to run). Raises when the program cannot be started; for one that must run elevated the error
-    // is HRESULT_FROM_WIN32(ERROR_ELEVATION_REQUIRED). Runs no handler while it waits.
+    // Starts a program as LaunchCommandLine does, in a job of its own, with `currentFolder` as its
+    // current folder and TMP and TEMP set to `tempFolder` (the rest of the environment is this
+    // process's), then blocks until it and every process it started have ended, or `limitMs` has
+    // passed (those still running are left to run). Raises when the program cannot be started;
+    // for one that must run elevated the error is HRESULT_FROM_WIN32(ERROR_ELEVATION_REQUIRED).
+    // Runs no handler while it waits.
     virtual RunResult RunAndWait(const std::wstring& applicationPath,
                                  const std::wstring& commandLine, int windowStyle,
-                                 std::uint32_t limitMs) = 0;
+                                 std::uint32_t limitMs, const std::wstring& currentFolder,
+                                 const std::wstring& tempFolder) = 0;
 
     // --- Reading the machine, for a diagnosis; nothing here raises ------------------------------
     // Registry keys are named below HKEY_LOCAL_MACHINE (e.g. SOFTWARE\ODBC\ODBCINST.INI), in the

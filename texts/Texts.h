@@ -55,12 +55,29 @@ inline constexpr wchar_t kElevationRequired[] =
     L"安裝程式需要系統管理員權限，無人值守執行無法回應權限提示：請以系統管理員身分執行 /repair";
 // Why a staged copy of the installer was not started.
 inline constexpr wchar_t kStagedCopyChanged[] = L"複製的安裝程式在啟動前已被更動，為安全起見不予啟動";
+// Why an installer was not started: {1} the staged copy, {2} one of the three reasons below.
+inline constexpr wchar_t kSignatureRefused[] = L"不啟動安裝程式 {1}：{2}";
+inline constexpr wchar_t kSignatureNotTrusted[] =
+    L"它沒有有效的數位簽章 (未簽署，或簽署後已被更動)";
+inline constexpr wchar_t kSignatureUntrustedChain[] =
+    L"它的數位簽章不是由本機信任的根憑證所發出";
+inline constexpr wchar_t kSignatureOtherPublisher[] =
+    L"它的數位簽章不是 Microsoft Corporation 的";
 // Followed by the installer's exit code.
 inline constexpr wchar_t kInstallerEnded[] = L"安裝程式已結束，結束代碼 ";
 // kInstallerOutlivedBefore, the limit in minutes, kInstallerOutlivedAfter.
 inline constexpr wchar_t kInstallerOutlivedBefore[] = L"安裝程式執行超過 ";
 inline constexpr wchar_t kInstallerOutlivedAfter[] = L" 分鐘仍未結束，不再等候 (安裝程式仍在執行)";
 inline constexpr wchar_t kRestartNeeded[] = L"安裝程式要求重新開機，重新開機後安裝才會完成";
+
+// An elevated run (SYSTEM, or an administrator's full rights) whose own files others can change:
+// nothing is tested or started. {1} the file or folder, {2} the account's SID.
+inline constexpr wchar_t kProgramFolderWritable[] =
+    L"{1} 可由其他帳戶 ({2}) 更改；以系統管理員或 SYSTEM 身分執行時不予測試也不安裝："
+    L"請安裝在 Program Files 之下，或以 icacls 移除繼承的權限 (見 README)";
+// {1} the .local file or folder beside the program.
+inline constexpr wchar_t kProgramFolderRedirected[] =
+    L"{1} 存在，它會改變本程式載入的 DLL；以系統管理員或 SYSTEM 身分執行時不予測試也不安裝：請刪除它";
 
 // --- /diagnose: the report after the probe's lines ----------------------------------------------
 // In the texts with {1}, {2}, ... the logic puts in the values that the comment names.

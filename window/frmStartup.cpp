@@ -32,6 +32,15 @@ void frmStartup::Form_Load() {
         platform_.EndProgram();
     }
     CentreWindow();
+    // Elevated, with files beside the program that another account can change: nothing of them
+    // is opened or started, and only the exit button is offered, from the first paint on.
+    if (const auto refusal = mdlCommon::ProgramFolderRefusal(platform_)) {
+        platform_.SetLabelText(*refusal);
+        platform_.SetVisible(Control::cmdInstall0, false);
+        platform_.ShowWindow();
+        platform_.ProcessPendingEvents();
+        return;
+    }
     platform_.SetLabelText(texts::kProbing);
     platform_.ShowWindow();
     // Paint before the probe blocks. Both buttons are live here, so a click may run now.
@@ -146,6 +155,8 @@ bool frmStartup::LaunchStagedCopy() {
     // beside the program is not started.
     try {
         stagedSetup_->Verify(mdlCommon::strSetupSource);
+        // Only Microsoft's own installer, through a chain this machine trusts, is started.
+        stagedSetup_->VerifySignature();
     } catch (const PlatformError&) {
         return false;
     }

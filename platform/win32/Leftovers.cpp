@@ -120,15 +120,22 @@ void RemoveFolderOrScheduleRemoval(const std::wstring& folder) {
     const HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
         do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring path = folder + L"\\" + name;
             if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-                const std::wstring file = folder + L"\\" + found.cFileName;
-                ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
-                RemoveNowOrAtRestart(file, false);
+                ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                RemoveNowOrAtRestart(path, false);
+            } else if ((found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+                // A link to elsewhere is removed as a link, never followed.
+                RemoveNowOrAtRestart(path, true);
+            } else {
+                RemoveFolderOrScheduleRemoval(path);
             }
         } while (::FindNextFileW(search, &found));
         ::FindClose(search);
     }
-    // Scheduled after its files, so that it is empty when its turn comes at the restart.
+    // Scheduled after what it holds, so that it is empty when its turn comes at the restart.
     RemoveNowOrAtRestart(folder, true);
 }
 

@@ -6,8 +6,9 @@
 
 namespace pruvolt::win32 {
 
-// Removes the files in the folder, then the folder; what cannot be removed now (a program that
-// still runs from it) is scheduled for removal at the next restart. Raises nothing.
+// Removes the files and folders in the folder, then the folder; a link to elsewhere (a reparse
+// point) is removed as a link, never followed. What cannot be removed now (a program that still
+// runs from it) is scheduled for removal at the next restart. Raises nothing.
 void RemoveFolderOrScheduleRemoval(const std::wstring& folder);
 
 // Removes, as RemoveFolderOrScheduleRemoval does, every folder in `base` that an earlier run of

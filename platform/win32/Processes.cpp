@@ -4,6 +4,8 @@
 
 #include <shellapi.h>
 
+#include <cwchar>
+
 #include "platform/win32/Errors.h"
 
 namespace pruvolt::win32 {
@@ -17,20 +19,70 @@ struct Started {
 };
 
 // Starts `applicationPath` with `commandLine` and the window style given; `flags` as CreateProcessW
-// takes them (CREATE_SUSPENDED). Raises when it cannot be started.
+// takes them (CREATE_SUSPENDED); in `currentFolder` and with `environment` (a UTF-16 block) when
+// they are given. Raises when it cannot be started.
 Started StartProcess(const std::wstring& applicationPath, const std::wstring& commandLine,
-                     int windowStyle, DWORD flags = 0) {
+                     int windowStyle, DWORD flags = 0, const wchar_t* currentFolder = nullptr,
+                     std::wstring* environment = nullptr) {
     std::wstring mutableCommandLine = commandLine;  // CreateProcessW may write into it
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = static_cast<WORD>(windowStyle);
     PROCESS_INFORMATION info{};
+    if (environment != nullptr) {
+        flags |= CREATE_UNICODE_ENVIRONMENT;
+    }
     if (!::CreateProcessW(applicationPath.c_str(), mutableCommandLine.data(), nullptr, nullptr,
-                          FALSE, flags, nullptr, nullptr, &startup, &info)) {
+                          FALSE, flags, environment != nullptr ? environment->data() : nullptr,
+                          currentFolder, &startup, &info)) {
         throw ErrorFromWin32(::GetLastError(), applicationPath);
     }
     return {UniqueHandle{info.hProcess}, UniqueHandle{info.hThread}};
+}
+
+// Upper case for ASCII letters: environment names compare without regard to case.
+wchar_t UpperAscii(wchar_t c) {
+    return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+}
+
+// How the name of the entry "NAME=value" sorts against `name` (upper case): below 0, 0 or above.
+int CompareName(const wchar_t* entry, const wchar_t* name) {
+    for (;; ++entry, ++name) {
+        const wchar_t c = *entry == L'=' ? L'\0' : UpperAscii(*entry);
+        if (c != *name || c == L'\0') {
+            return c < *name ? -1 : c > *name ? 1 : 0;
+        }
+    }
+}
+
+// This process's environment with TMP and TEMP naming `tempFolder`, as a block for CreateProcessW,
+// in the order by name, without regard to case, in which Windows keeps its own.
+std::wstring EnvironmentWithTemp(const std::wstring& tempFolder) {
+    std::wstring block;
+    const wchar_t* const names[] = {L"TEMP", L"TMP"};
+    std::size_t added = 0;
+    const auto addUpTo = [&](const wchar_t* entry) {
+        for (; added < 2 && (entry == nullptr || CompareName(entry, names[added]) >= 0); ++added) {
+            block += names[added];
+            block += L'=';
+            block += tempFolder;
+            block += L'\0';
+        }
+    };
+    if (wchar_t* strings = ::GetEnvironmentStringsW()) {
+        for (const wchar_t* entry = strings; *entry != L'\0'; entry += std::wcslen(entry) + 1) {
+            addUpTo(entry);
+            if (CompareName(entry, L"TEMP") != 0 && CompareName(entry, L"TMP") != 0) {
+                block += entry;
+                block += L'\0';
+            }
+        }
+        ::FreeEnvironmentStringsW(strings);
+    }
+    addUpTo(nullptr);
+    block += L'\0';
+    return block;
 }
 
 // A job whose completion port says when the last of its processes has ended. Empty when the
@@ -121,12 +173,15 @@ void Win32Platform::ShellExecuteWide(WindowHandle window, const std::wstring& op
 
 RunResult Win32Platform::RunAndWait(const std::wstring& applicationPath,
                                     const std::wstring& commandLine, int windowStyle,
-                                    std::uint32_t limitMs) {
+                                    std::uint32_t limitMs, const std::wstring& currentFolder,
+                                    const std::wstring& tempFolder) {
     // Started held, so that it is in the job before it can start anything of its own: an
     // installer that hands the work to a second process and ends is waited for to the end of both.
     // Processes left running at the limit go on: the job does not end them when it is closed.
     const Job job = CreateJobWithPort();
-    const Started started = StartProcess(applicationPath, commandLine, windowStyle, CREATE_SUSPENDED);
+    std::wstring environment = EnvironmentWithTemp(tempFolder);
+    const Started started = StartProcess(applicationPath, commandLine, windowStyle, CREATE_SUSPENDED,
+                                         currentFolder.c_str(), &environment);
     // Windows 7 puts no job in another: where the tool that started us holds us in one, only the
     // installer's own process is waited for.
     const bool inJob = job.job && ::AssignProcessToJobObject(job.job.Get(), started.process.Get());

@@ -1,6 +1,7 @@
 // Security descriptors and the running account, through advapi32.
 #include "platform/win32/Security.h"
 
+#include <aclapi.h>
 #include <sddl.h>
 
 #include <vector>
@@ -36,6 +37,74 @@ std::wstring RunningAccountSid() {
     }
     const UniqueLocal ownedText(text);
     return text;
+}
+
+namespace {
+
+std::wstring SidText(PSID sid) {
+    wchar_t* text = nullptr;
+    if (sid == nullptr || !::ConvertSidToStringSidW(sid, &text)) {
+        return {};
+    }
+    const UniqueLocal ownedText(text);
+    return text;
+}
+
+}  // namespace
+
+bool TokenIsElevated() {
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        throw ErrorFromWin32(::GetLastError());
+    }
+    const UniqueHandle ownedToken(token);
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    if (!::GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size)) {
+        throw ErrorFromWin32(::GetLastError());
+    }
+    return elevation.TokenIsElevated != 0;
+}
+
+std::optional<ObjectSecurity> ReadObjectSecurity(const std::wstring& path) {
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const DWORD error = ::GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT,
+                                                OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                                &owner, nullptr, &dacl, nullptr, &descriptor);
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+        return std::nullopt;
+    }
+    if (error != ERROR_SUCCESS) {
+        throw ErrorFromWin32(error);
+    }
+    const UniqueLocal ownedDescriptor(descriptor);
+    ObjectSecurity security;
+    security.owner = SidText(owner);
+    security.nullDacl = dacl == nullptr;
+    for (DWORD index = 0; dacl != nullptr && index < dacl->AceCount; ++index) {
+        void* ace = nullptr;
+        if (!::GetAce(dacl, index, &ace)) {
+            throw ErrorFromWin32(::GetLastError());
+        }
+        const auto* header = static_cast<const ACE_HEADER*>(ace);
+        // These have the same layout: the mask, then the SID. A conditional (callback) entry
+        // counts as if its condition held.
+        const BYTE type = header->AceType;
+        if (type != ACCESS_ALLOWED_ACE_TYPE && type != ACCESS_ALLOWED_CALLBACK_ACE_TYPE &&
+            type != ACCESS_DENIED_ACE_TYPE && type != ACCESS_DENIED_CALLBACK_ACE_TYPE) {
+            continue;
+        }
+        auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+        AccessEntry entry;
+        entry.allow = type == ACCESS_ALLOWED_ACE_TYPE || type == ACCESS_ALLOWED_CALLBACK_ACE_TYPE;
+        entry.inheritOnly = (header->AceFlags & INHERIT_ONLY_ACE) != 0;
+        entry.mask = allowed->Mask;
+        entry.sid = SidText(&allowed->SidStart);
+        security.entries.push_back(std::move(entry));
+    }
+    return security;
 }
 
 }  // namespace pruvolt::win32

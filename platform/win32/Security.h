@@ -3,7 +3,10 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
+
+#include "platform/SecurityDescriptors.h"
 
 #include "platform/win32/Handles.h"
 
@@ -14,5 +17,11 @@ UniqueLocal SecurityDescriptorFromSddl(const std::wstring& sddl);
 
 // The SID of the account this process runs as, as text ("S-1-5-18" for SYSTEM).
 std::wstring RunningAccountSid();
+
+// True when this process's token is elevated: SYSTEM, or an administrator's full token.
+bool TokenIsElevated();
+
+// The owner and DACL of the file or folder at the path; empty when nothing is there.
+std::optional<ObjectSecurity> ReadObjectSecurity(const std::wstring& path);
 
 }  // namespace pruvolt::win32

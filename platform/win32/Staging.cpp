@@ -3,6 +3,8 @@
 #include "platform/win32/Win32Platform.h"
 
 #include <objbase.h>
+#include <softpub.h>
+#include <wintrust.h>
 
 #include <cstring>
 #include <vector>
@@ -10,6 +12,7 @@
 #include "platform/ErrorNumbers.h"
 #include "platform/Paths.h"
 #include "platform/SecurityDescriptors.h"
+#include "platform/Signatures.h"
 #include "platform/win32/Errors.h"
 #include "platform/win32/Leftovers.h"
 #include "platform/win32/Security.h"
@@ -82,6 +85,116 @@ PlatformError CopyChanged() {
     return error;
 }
 
+// wintrust and crypt32, loaded when a signature is first checked, from the system folder by full
+// path (their own imports searched there first): neither is a KnownDLL, and linking them would
+// let a DLL of their name beside the program be loaded in their place.
+struct TrustFunctions {
+    decltype(&::WinVerifyTrust) winVerifyTrust = nullptr;
+    decltype(&::WTHelperProvDataFromStateData) provDataFromStateData = nullptr;
+    decltype(&::WTHelperGetProvSignerFromChain) provSignerFromChain = nullptr;
+    decltype(&::CertGetNameStringW) certGetNameString = nullptr;
+};
+
+HMODULE LoadSystemLibrary(const wchar_t* name) {
+    wchar_t folder[MAX_PATH];
+    const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return nullptr;
+    }
+    const std::wstring path = std::wstring(folder, length) + L"\\" + name;
+    return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+template <typename Function>
+void Find(HMODULE module, const char* name, Function& function) {
+    function = module == nullptr ? nullptr
+                                 : reinterpret_cast<Function>(
+                                       reinterpret_cast<void*>(::GetProcAddress(module, name)));
+}
+
+const TrustFunctions& Trust() {
+    static const TrustFunctions functions = [] {
+        TrustFunctions found;
+        const HMODULE wintrust = LoadSystemLibrary(L"wintrust.dll");
+        const HMODULE crypt32 = LoadSystemLibrary(L"crypt32.dll");
+        Find(wintrust, "WinVerifyTrust", found.winVerifyTrust);
+        Find(wintrust, "WTHelperProvDataFromStateData", found.provDataFromStateData);
+        Find(wintrust, "WTHelperGetProvSignerFromChain", found.provSignerFromChain);
+        Find(crypt32, "CertGetNameStringW", found.certGetNameString);
+        return found;
+    }();
+    if (functions.winVerifyTrust == nullptr || functions.provDataFromStateData == nullptr ||
+        functions.provSignerFromChain == nullptr || functions.certGetNameString == nullptr) {
+        throw ErrorFromWin32(ERROR_PROC_NOT_FOUND);
+    }
+    return functions;
+}
+
+// One attribute of a certificate's subject, e.g. its organisation (szOID_ORGANIZATION_NAME).
+std::wstring SubjectAttribute(const TrustFunctions& trust, PCCERT_CONTEXT certificate,
+                              const char* oid) {
+    wchar_t text[256];
+    const DWORD length = trust.certGetNameString(certificate, CERT_NAME_ATTR_TYPE, 0,
+                                                 const_cast<char*>(oid), text, 256);
+    return length > 1 ? std::wstring(text, length - 1) : std::wstring();
+}
+
+// What the system says of the signature of the file open at `file`: WinVerifyTrust on the handle
+// itself (the file held, whatever its path names now), revocation neither checked nor fetched:
+// a PC being repaired is often offline, and SYSTEM follows no URL that a certificate names.
+SignatureFacts ReadSignature(HANDLE file, const std::wstring& path) {
+    const TrustFunctions& trust = Trust();
+    WINTRUST_FILE_INFO fileInfo{};
+    fileInfo.cbStruct = sizeof(fileInfo);
+    fileInfo.pcwszFilePath = path.c_str();
+    fileInfo.hFile = file;
+    WINTRUST_DATA data{};
+    data.cbStruct = sizeof(data);
+    data.dwUIChoice = WTD_UI_NONE;
+    data.fdwRevocationChecks = WTD_REVOKE_NONE;
+    data.dwUnionChoice = WTD_CHOICE_FILE;
+    data.pFile = &fileInfo;
+    data.dwStateAction = WTD_STATEACTION_VERIFY;
+    data.dwProvFlags = WTD_CACHE_ONLY_URL_RETRIEVAL | WTD_REVOCATION_CHECK_NONE;
+    GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+    ::SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+    SignatureFacts facts;
+    facts.trustResult = static_cast<std::int32_t>(
+        trust.winVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data));
+    // The signer's own chain, as the check built it: the system's result alone is not enough.
+    if (CRYPT_PROVIDER_DATA* provider = trust.provDataFromStateData(data.hWVTStateData)) {
+        const CRYPT_PROVIDER_SGNR* signer = trust.provSignerFromChain(provider, 0, FALSE, 0);
+        if (signer != nullptr && signer->pChainContext != nullptr &&
+            signer->pChainContext->cChain > 0 &&
+            signer->pChainContext->rgpChain[0]->cElement > 0) {
+            facts.haveChain = true;
+            facts.chainErrors = signer->pChainContext->TrustStatus.dwErrorStatus;
+            const PCCERT_CONTEXT leaf =
+                signer->pChainContext->rgpChain[0]->rgpElement[0]->pCertContext;
+            facts.organization = SubjectAttribute(trust, leaf, szOID_ORGANIZATION_NAME);
+            facts.commonName = SubjectAttribute(trust, leaf, szOID_COMMON_NAME);
+        }
+    }
+    data.dwStateAction = WTD_STATEACTION_CLOSE;
+    (void)trust.winVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+    return facts;
+}
+
+// The error of an installer that is not started for its signature: the system's own result when
+// it had one, and why in words.
+PlatformError SignatureRefused(const SignatureFacts& facts, SignatureVerdict verdict) {
+    switch (verdict) {
+    case SignatureVerdict::NotTrusted:
+        return {facts.trustResult, texts::kSignatureNotTrusted};
+    case SignatureVerdict::UntrustedChain:
+        return {static_cast<std::int32_t>(CERT_E_UNTRUSTEDROOT), texts::kSignatureUntrustedChain};
+    case SignatureVerdict::OtherPublisher:
+    case SignatureVerdict::Genuine:
+        break;
+    }
+    return {static_cast<std::int32_t>(TRUST_E_SUBJECT_NOT_TRUSTED), texts::kSignatureOtherPublisher};
+}
+
 class Win32HeldCopy final : public HeldCopy {
 public:
     Win32HeldCopy(std::wstring path, UniqueFile held, FileIdentity identity)
@@ -96,6 +209,14 @@ public:
         const UniqueFile original = OpenForReading(source);
         if (!SameContents(atPath.Get(), original.Get())) {
             throw CopyChanged();
+        }
+    }
+
+    void VerifySignature() override {
+        const SignatureFacts facts = ReadSignature(held_.Get(), path_);
+        const SignatureVerdict verdict = DecideSignature(facts);
+        if (verdict != SignatureVerdict::Genuine) {
+            throw SignatureRefused(facts, verdict);
         }
     }
 
@@ -122,18 +243,22 @@ void CopyContents(HANDLE source, HANDLE destination) {
 
 class Win32PrivateFolder final : public PrivateFolder {
 public:
-    explicit Win32PrivateFolder(std::wstring path) : path_(std::move(path)) {}
+    Win32PrivateFolder(std::wstring path, std::wstring tempPath)
+        : path_(std::move(path)), tempPath_(std::move(tempPath)) {}
     Win32PrivateFolder(const Win32PrivateFolder&) = delete;
     Win32PrivateFolder& operator=(const Win32PrivateFolder&) = delete;
 
-    // The files in it go, then the folder. Only this run could write there; what cannot be removed
-    // now (a program that still runs from it) goes at the next restart, or at the next /repair.
+    // Everything in it goes, then the folder: only this run, and the installer it started, could
+    // write there. What cannot be removed now (a program that still runs from it) goes at the next
+    // restart, or at the next /repair.
     ~Win32PrivateFolder() override { RemoveFolderOrScheduleRemoval(path_); }
 
     const std::wstring& Path() const override { return path_; }
+    const std::wstring& TempPath() const override { return tempPath_; }
 
 private:
     std::wstring path_;
+    std::wstring tempPath_;
 };
 
 // The base of the run's own folder: for SYSTEM, the temporary folder that only SYSTEM and the
@@ -210,13 +335,19 @@ void Win32Platform::RemoveLeftoverPrivateFolders() {
 
 std::unique_ptr<PrivateFolder> Win32Platform::CreatePrivateFolder() {
     const std::wstring base = TemporaryFolderBase();
-    const UniqueLocal descriptor = SecurityDescriptorFromSddl(PrivateFolderSddl(RunningAccountSid()));
+    const UniqueLocal descriptor =
+        SecurityDescriptorFromSddl(PrivateFolderSddl(RunningAccountSid(), TokenIsElevated()));
     SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.Get(), FALSE};
     // A folder that exists already is somebody else's, whatever its rights: another name.
     for (int attempt = 0; attempt < 10; ++attempt) {
         const std::wstring path = base + L"\\" + UniqueName();
         if (::CreateDirectoryW(path.c_str(), &attributes)) {
-            return std::make_unique<Win32PrivateFolder>(path);
+            // The installer's TMP and TEMP, with the same rights (inherited from the folder).
+            auto folder = std::make_unique<Win32PrivateFolder>(path, path + L"\\Temp");
+            if (!::CreateDirectoryW(folder->TempPath().c_str(), nullptr)) {
+                throw ErrorFromWin32(::GetLastError());
+            }
+            return folder;
         }
         if (::GetLastError() != ERROR_ALREADY_EXISTS) {
             throw ErrorFromWin32(::GetLastError());

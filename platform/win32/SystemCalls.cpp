@@ -25,8 +25,9 @@ bool Win32Platform::PreviousInstanceRunning() {
     const HANDLE mutex = ::CreateMutexExW(&attributes, kInstanceMutexName, 0, SYNCHRONIZE);
     const DWORD error = ::GetLastError();
     if (mutex == nullptr) {
-        // A lock that cannot be opened at all belongs to a copy that runs.
-        if (error == ERROR_ACCESS_DENIED) {
+        // A lock that cannot be opened at all belongs to a copy that runs; so does a name that
+        // another kind of object holds (ERROR_INVALID_HANDLE), which any account may create.
+        if (error == ERROR_ACCESS_DENIED || error == ERROR_INVALID_HANDLE) {
             return true;
         }
         throw ErrorFromWin32(error);
@@ -43,7 +44,7 @@ bool Win32Platform::InteractiveSession() {
            (flags.dwFlags & WSF_VISIBLE) != 0;
 }
 
-std::wstring Win32Platform::ProgramFolder() {
+std::wstring Win32Platform::ProgramPath() {
     std::wstring path(MAX_PATH, L'\0');
     while (true) {
         const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
@@ -52,11 +53,26 @@ std::wstring Win32Platform::ProgramFolder() {
         }
         if (length < path.size()) {
             path.resize(length);
-            break;
+            return path;
         }
         path.resize(path.size() * 2);
     }
-    return FolderOfPath(path);
+}
+
+std::wstring Win32Platform::ProgramFolder() {
+    return FolderOfPath(ProgramPath());
+}
+
+bool Win32Platform::IsElevated() {
+    return TokenIsElevated();
+}
+
+std::wstring Win32Platform::RunningAccount() {
+    return RunningAccountSid();
+}
+
+std::optional<ObjectSecurity> Win32Platform::ReadSecurity(const std::wstring& path) {
+    return ReadObjectSecurity(path);
 }
 
 std::wstring Win32Platform::TempFolder() {

@@ -31,6 +31,10 @@ public:
     bool PreviousInstanceRunning() override;
     [[noreturn]] void EndProgram(std::uint32_t exitCode) override;
     std::wstring ProgramFolder() override;
+    std::wstring ProgramPath() override;
+    bool IsElevated() override;
+    std::wstring RunningAccount() override;
+    std::optional<ObjectSecurity> ReadSecurity(const std::wstring& path) override;
     std::wstring EnvironmentVariable(const std::wstring& name) override;
     std::wstring TempFolder() override;
 
@@ -78,7 +82,8 @@ public:
     bool InteractiveSession() override;
     void WriteOutputLine(const std::wstring& line) override;
     RunResult RunAndWait(const std::wstring& applicationPath, const std::wstring& commandLine,
-                         int windowStyle, std::uint32_t limitMs) override;
+                         int windowStyle, std::uint32_t limitMs, const std::wstring& currentFolder,
+                         const std::wstring& tempFolder) override;
 
     std::optional<RegistryString> ReadMachineString(RegistryView view, const std::wstring& key,
                                                     const std::wstring& name) override;

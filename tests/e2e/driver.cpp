@@ -5,6 +5,7 @@
 // saves screenshots. It reads one command a line on standard input and answers one line on
 // standard output.
 #include <windows.h>
+#include <wincrypt.h>
 
 #include <sddl.h>
 
@@ -711,6 +712,30 @@ std::string Answer(const std::string& line) {
         std::getline(args, commandText);
         if (!commandText.empty() && commandText[0] == ' ') commandText.erase(0, 1);
         return RunToEnd(FromUtf8(commandText), timeout);
+    }
+    if (command == "trustroot") {
+        // trustroot <file>: adds the certificate in the file (DER) to the local machine's Root
+        // store, as an administrator trusts a root on a PC.
+        FILE* file = _wfopen(FromUtf8(rest).c_str(), L"rb");
+        if (file == nullptr) return "error open";
+        std::vector<BYTE> der;
+        for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) der.push_back(static_cast<BYTE>(c));
+        std::fclose(file);
+        const HCERTSTORE store = ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
+                                                 CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
+        if (store == nullptr) return "error store " + std::to_string(::GetLastError());
+        const BOOL added = ::CertAddEncodedCertificateToStore(
+            store, X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()),
+            CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
+        const DWORD error = ::GetLastError();
+        ::CertCloseStore(store, 0);
+        return added ? "ok" : "error add " + std::to_string(error);
+    }
+    if (command == "event") {
+        // event <name>: creates an event of that name and holds it while the driver runs, as any
+        // program of any account may.
+        const HANDLE event = ::CreateEventW(nullptr, TRUE, FALSE, FromUtf8(rest).c_str());
+        return event == nullptr ? "error " + std::to_string(::GetLastError()) : "ok";
     }
     if (command == "kill") {
         if (g_process.handle != nullptr) ::TerminateProcess(g_process.handle, 99);

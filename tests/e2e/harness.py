@@ -100,15 +100,21 @@ def run_wine(arch, *args, check=True, timeout=180):
 _registry_drivers = {}
 
 
-def registry(arch, *fields):
-    """One registry operation through our driver (see driver.cpp): a driver process for each
-    prefix, kept for this process's life, instead of one reg.exe start for each value. The driver
-    has the program's bitness, so in a 64-bit prefix HKLM, HKCR and HKCU are the 32-bit program's
-    view; HKLM32 and HKLM64 name HKEY_LOCAL_MACHINE in the 32-bit and the 64-bit view."""
+def prefix_driver(arch):
+    """Our driver for the prefix's own set-up (the registry, the trusted roots): one process for
+    each prefix, kept for this process's life."""
     driver = _registry_drivers.get(arch)
     if driver is None or driver.process.poll() is not None:
         driver = _registry_drivers[arch] = Driver(arch)
-    return driver.ask("\t".join(["reg", *fields]))
+    return driver
+
+
+def registry(arch, *fields):
+    """One registry operation through our driver (see driver.cpp), instead of one reg.exe start for
+    each value. The driver has the program's bitness, so in a 64-bit prefix HKLM, HKCR and HKCU are
+    the 32-bit program's view; HKLM32 and HKLM64 name HKEY_LOCAL_MACHINE in the 32-bit and the
+    64-bit view."""
+    return prefix_driver(arch).ask("\t".join(["reg", *fields]))
 
 
 def set_registry(arch, key, name, value, kind="REG_SZ"):
@@ -213,6 +219,107 @@ def register_ado_double(case, arch):
         case.addCleanup(set_registry, arch, progid_clsid, None, original)
 
 
+# --- signed stand-ins ----------------------------------------------------------------------
+# The program starts only an installer signed by Microsoft Corporation through a chain that ends in
+# a root the machine trusts. The suite makes its own: a test root that each prefix trusts (in the
+# local machine's Root store), a second root that none does, and leaves under them, all with
+# openssl; osslsigncode signs the stand-in with them.
+
+SIGNING = STATE / "signing"
+PUBLISHER = "/C=US/ST=Washington/L=Redmond/O=Microsoft Corporation/CN=Microsoft Corporation"
+# What each kind of stand-in is signed with: the leaf whose chain file (the leaf and the
+# certificates above it, as the signature carries them) signs it, or None for none.
+SIGNERS = {
+    "microsoft": "microsoft",
+    "untrusted-root": "microsoft-untrusted",
+    "other-publisher": "other",
+    # Issued by an intermediate that the signature leaves out: the chain stops short of any root.
+    "partial-chain": "microsoft-partial",
+    "unsigned": None,
+}
+LEAF_EXTENSIONS = """[leaf]
+basicConstraints=critical,CA:FALSE
+keyUsage=critical,digitalSignature
+extendedKeyUsage=codeSigning
+subjectKeyIdentifier=hash
+authorityKeyIdentifier=keyid
+[intermediate]
+basicConstraints=critical,CA:TRUE
+keyUsage=critical,keyCertSign,cRLSign
+subjectKeyIdentifier=hash
+authorityKeyIdentifier=keyid
+"""
+
+
+def _openssl(*args):
+    subprocess.run(["openssl", *args], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+
+
+def _issue(name, subject, issuer, extensions):
+    _openssl("req", "-newkey", "rsa:2048", "-nodes", "-subj", subject,
+             "-keyout", str(SIGNING / f"{name}.key"), "-out", str(SIGNING / f"{name}.csr"))
+    _openssl("x509", "-req", "-in", str(SIGNING / f"{name}.csr"), "-days", "3650",
+             "-CA", str(SIGNING / f"{issuer}.pem"), "-CAkey", str(SIGNING / f"{issuer}.key"),
+             "-set_serial", str(int.from_bytes(os.urandom(8), "big")),
+             "-extfile", str(SIGNING / "leaf.cnf"), "-extensions", extensions,
+             "-out", str(SIGNING / f"{name}.pem"))
+
+
+def make_signing_material():
+    """The two roots, an intermediate under the trusted one and the four leaves, made fresh for
+    the suite."""
+    shutil.rmtree(SIGNING, ignore_errors=True)
+    SIGNING.mkdir(parents=True)
+    (SIGNING / "leaf.cnf").write_text(LEAF_EXTENSIONS)
+    for root, name in (("root", "Pruvolt Test Root"), ("untrusted-root", "Pruvolt Untrusted Root")):
+        _openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "3650", "-subj", f"/CN={name}",
+                 "-keyout", str(SIGNING / f"{root}.key"), "-out", str(SIGNING / f"{root}.pem"),
+                 "-addext", "basicConstraints=critical,CA:TRUE",
+                 "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+    _openssl("x509", "-in", str(SIGNING / "root.pem"), "-outform", "DER", "-out", str(SIGNING / "root.der"))
+    _issue("intermediate", "/CN=Pruvolt Test Intermediate", "root", "intermediate")
+    for leaf, subject, issuer in (("microsoft", PUBLISHER, "root"),
+                                  ("microsoft-untrusted", PUBLISHER, "untrusted-root"),
+                                  ("other", "/C=US/O=Contoso Ltd/CN=Contoso Ltd", "root"),
+                                  ("microsoft-partial", PUBLISHER, "intermediate")):
+        _issue(leaf, subject, issuer, "leaf")
+        # The leaf and its root; the partial chain's leaf alone.
+        above = "" if issuer == "intermediate" else (SIGNING / f"{issuer}.pem").read_text()
+        (SIGNING / f"{leaf}-chain.pem").write_text((SIGNING / f"{leaf}.pem").read_text() + above)
+
+
+def trust_test_root(arch):
+    """The prefix's local machine trusts the suite's test root, as an administrator adds a root."""
+    root = "C:\\e2e-root.der"
+    shutil.copy(SIGNING / "root.der", windows_to_unix(arch, root))
+    answer = prefix_driver(arch).ask(f"trustroot {root}")
+    if answer != "ok":
+        raise RuntimeError(f"the test root was not added: {answer}")
+
+
+def standin(name, kind="microsoft"):
+    """The stand-in installer as the file `name` beside the program: the stand-in with its name
+    after the image (so that a staged copy shows which installer it came from), signed as `kind`
+    says (SIGNERS), or, as "tampered", signed by Microsoft's test leaf with one byte changed after."""
+    cached = SIGNING / f"{kind}-{name}"
+    if cached.exists():
+        return cached.read_bytes()
+    if kind == "tampered":
+        content = bytearray(standin(name))
+        content[len(content) // 2] ^= 0x01
+        cached.write_bytes(content)
+        return bytes(content)
+    unsigned = SIGNING / f"unsigned-{name}"
+    unsigned.write_bytes(STANDIN.read_bytes() + name.encode())
+    leaf = SIGNERS[kind]
+    if leaf is not None:
+        subprocess.run(["osslsigncode", "sign", "-certs", str(SIGNING / f"{leaf}-chain.pem"),
+                        "-key", str(SIGNING / f"{leaf}.key"), "-h", "sha256", "-n", "Pruvolt stand-in",
+                        "-in", str(unsigned), "-out", str(cached)],
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    return cached.read_bytes()
+
+
 # --- fixtures ------------------------------------------------------------------------------
 
 def free_display():
@@ -246,6 +353,7 @@ def setup():
     cleanup()
     xvfb = start_virtual_display()
     (STATE / "xvfb.pid").write_text(str(xvfb.pid))
+    make_signing_material()
     for arch in ARCHS:
         shutil.rmtree(prefix_dir(arch), ignore_errors=True)
         started = time.time()
@@ -257,6 +365,7 @@ def setup():
         # side, came out without its kernel32 on the emulated machine.
         run_wine(arch, "wineboot", "-i", timeout=600)
         prepare_prefix(arch)
+        trust_test_root(arch)
         print(f"prefix{arch}: ready in {time.time() - started:.1f} s")
     print(f"display {(STATE / 'display').read_text()}, screen {SCREEN[0]}x{SCREEN[1]}")
 
@@ -393,9 +502,9 @@ class Run:
         if database and DATABASE.exists():
             shutil.copy(DATABASE, unix_folder / "testdb.mdb")
         for name in installers:
-            # Each copy carries its own name after the image, so that a staged copy shows which
-            # installer it came from. A mapping gives the files' bytes instead.
-            content = installers[name] if isinstance(installers, dict) else STANDIN.read_bytes() + name.encode()
+            # The stand-in signed as Microsoft's through the trusted test root, carrying its own
+            # name. A mapping gives the files' bytes instead.
+            content = installers[name] if isinstance(installers, dict) else standin(name)
             (unix_folder / name).write_bytes(content)
         # Wine gives its processes TMP from the prefix's registry, not from the Linux environment.
         if tmp is Run.KEEP:

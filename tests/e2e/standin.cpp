@@ -1,5 +1,6 @@
 // A stand-in for the database engine's installers in the end-to-end tests. Each start appends a
-// record of how it was started (command line, working folder, start time; "started" last) to its
+// record of how it was started (command line, working folder, TMP, TEMP and the temporary folder
+// the system names, start time; "started" last) to its
 // log, UTF-8: the file named by the environment value PRUVOLT_STANDIN_LOG, else "<its own
 // path>.log". It exits with the code in PRUVOLT_STANDIN_EXIT (decimal; 0 when not set).
 // With PRUVOLT_STANDIN_CHILD set, it first starts a copy of itself that waits until this process
@@ -72,8 +73,13 @@ int wmain(int argc, wchar_t** argv) {
 
     wchar_t folder[MAX_PATH * 4];
     ::GetCurrentDirectoryW(MAX_PATH * 4, folder);
+    wchar_t tempPath[MAX_PATH + 1];
+    const DWORD tempLength = ::GetTempPathW(MAX_PATH + 1, tempPath);
     const std::string record = "commandline=" + ToUtf8(::GetCommandLineW()) + "\nfolder=" +
-                               ToUtf8(folder) + "\nstarted=" + std::to_string(UnixMs()) + "\n";
+                               ToUtf8(folder) + "\ntmp=" + ToUtf8(Environment(L"TMP")) +
+                               "\ntemp=" + ToUtf8(Environment(L"TEMP")) + "\ntemppath=" +
+                               ToUtf8(std::wstring(tempPath, tempLength)) + "\nstarted=" +
+                               std::to_string(UnixMs()) + "\n";
     if (!Append(logPath, record)) return 1;
     const std::wstring exitCode = Environment(L"PRUVOLT_STANDIN_EXIT");
     return static_cast<int>(std::wcstoul(exitCode.empty() ? L"0" : exitCode.c_str(), nullptr, 10));

@@ -10,7 +10,7 @@ import zipfile
 
 from harness import (ADO_DOUBLE_CLSID, ARCHS, BITS, BUILD, CAPTION, SCREEN, STANDIN, ProgramTestCase,
                      delete_registry, delete_registry_key, installer_name, query_registry,
-                     register_ado_double, scaled, set_registry)
+                     register_ado_double, scaled, set_registry, standin)
 
 FILE_SYSTEM_OBJECT = r"HKCR\Scripting.FileSystemObject\CLSID"
 
@@ -248,6 +248,26 @@ class InstallButton(ProgramTestCase):
         self.assertIsNotNone(ended, "the program did not end after the message")
         self.assertEqual(ended[1], 1)
         self.assertIsNone(run.read_launch_log(staged), "the swapped file was started")
+
+    def test_an_installer_not_signed_by_microsoft_through_a_trusted_root_is_never_started(self):
+        # Every other test's installer is the stand-in signed by the test leaf "Microsoft
+        # Corporation" under the root each prefix trusts; Wine's own check passes this one too.
+        arch = ARCHS[0]
+        name = installer_name(arch)
+        run = self.new_run(arch, "C:\\Pruvolt", tmp="C:\\e2e-tmp",
+                           installers={name: standin(name, "untrusted-root")})
+        run.start()
+        self.assertIsNotNone(run.wait("label", 60000, FAILURE))
+        staged = f"C:\\e2e-tmp\\{name}"
+        self.assertTrue(run.wait_copy(staged, f"C:\\Pruvolt\\{name}"))
+        run.click(ID_INSTALL)
+        self.assertIsNotNone(run.wait("msgbox", 20000), "the refused installer was not reported")
+        self.assertEqual(run.msgbox()["prompt"], LAUNCH_FAILED)
+        self.assertEqual(run.driver.ask("dismiss"), "ok")
+        ended = run.wait("exit", 10000)
+        self.assertIsNotNone(ended, "the program did not end after the message")
+        self.assertEqual(ended[1], 1)
+        self.assertIsNone(run.read_launch_log(staged), "the installer was started")
 
     def test_launch_failure_is_reported_and_enter_dismisses_it_while_the_animation_runs(self):
         # Neither attempt can start a program built for another processor: the command line

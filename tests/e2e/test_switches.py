@@ -2,6 +2,7 @@
 exit codes and lines, on a pipe as a deployment tool reads them and on the console of cmd, and the
 usage for anything else. Wine's own ADO fails the probe with 3709; the ADO test double answers as
 the test asks; the stand-in installer exits with the code the test gives it."""
+import json
 import os
 import pty
 import re
@@ -13,12 +14,14 @@ import unittest
 import uuid
 
 from harness import (ARCHS, BITS, STANDIN, ProgramTestCase, delete_registry, installer_name,
-                     register_ado_double, scaled, set_registry, wine_env, wine_loader)
+                     register_ado_double, scaled, set_registry, standin, wine_env, wine_loader)
 
 ENVIRONMENT = r"HKCU\Environment"
 FOLDER = "C:\\Pruvolt"
 PROGRAM = FOLDER + "\\pruvolt.exe"
 SUCCESS_LINES = ["資料庫正常連線", "不需要安裝 Access Database Engine"]
+# The program's machine-wide lock, as platform/win32/SystemCalls.cpp names it.
+LOCK_NAME = "Global\\Pruvolt.Instance.6f1d2c84-3b7e-4a59-9e0d-5c2a71b8e413"
 USAGE_FIRST_LINE = "用法：pruvolt.exe [/check | /repair | /diagnose [/json]]"
 
 
@@ -124,12 +127,18 @@ class Switches(ProgramTestCase):
                     self.assertEqual(record["commandline"], f'"{staged}" /quiet /norestart')
                     self.assertEqual(record["starts"], 1)
                     self.assertIn("child-ended", record, "the installer's second process was not waited for")
+                    # It ran in the run's own folder, and kept its temporary files there too:
+                    # nothing of the shared TMP or of our current folder is where it looks.
+                    own = staged.rsplit("\\", 1)[0]
+                    self.assertEqual(record["folder"].rstrip("\\"), own)
+                    for variable in ("tmp", "temp", "temppath"):
+                        self.assertEqual(record[variable].rstrip("\\"), own + "\\Temp", variable)
                     # Its own folder is gone with the copy; the file waiting in TMP was never
                     # started, and is as it was.
                     self.assertEqual(sorted(p.name for p in run.unix(run.tmp).iterdir()), [name])
                     self.assertEqual(waiting.read_bytes(), STANDIN.read_bytes() + b"waiting")
 
-    def test_an_installer_that_is_no_program_is_flagged_and_named_in_the_systems_message(self):
+    def test_an_installer_that_is_no_program_is_flagged_and_never_started(self):
         arch = ARCHS[0]
         self.use_double(arch, "open 800A0E7A 找不到提供者。")
         not_a_program = b"MZ, and then only text\r\n"
@@ -138,12 +147,11 @@ class Switches(ProgramTestCase):
         code, lines = self.run_switch(run, "/repair")
         self.assertTrue(any(line.startswith(f"[installer-not-a-program] 安裝程式 {FOLDER}\\{name} ")
                             for line in lines), lines)
-        # The system's text for the failed start, with the file's name in place of its insert.
-        staged = re.search(rf"({re.escape(run.tmp)}\\Pruvolt-[0-9A-F-]{{36}}\\{name})", "\n".join(lines))
-        self.assertIsNotNone(staged, lines)
-        self.assertTrue(lines[-1].startswith("回報內容：" + staged.group(1)), lines)
+        # It carries no signature: refused before any start, with the reason on the last line.
+        self.assertEqual(code, 577, lines)
+        self.assertRegex(lines[-1], rf"^不啟動安裝程式 {re.escape(run.tmp)}\\Pruvolt-[0-9A-F-]{{36}}"
+                                    rf"\\{name}：")
         self.assertNotIn("%", "\n".join(lines))
-        self.assertNotEqual(code, 0)
 
     def test_repair_removes_the_folders_its_earlier_runs_left_and_nothing_else(self):
         arch = ARCHS[0]
@@ -168,12 +176,93 @@ class Switches(ProgramTestCase):
         for other in others:
             self.assertTrue((run.unix(other) / "ade.exe").exists(), f"{other} was touched")
 
+    def test_repair_starts_only_an_installer_signed_by_microsoft_through_a_trusted_root(self):
+        # Every other test's installer is the stand-in signed by the test leaf "Microsoft
+        # Corporation" under the root each prefix trusts, and runs. These never do.
+        reasons = {
+            "unsigned": "它沒有有效的數位簽章 (未簽署，或簽署後已被更動)",
+            "tampered": "它沒有有效的數位簽章 (未簽署，或簽署後已被更動)",
+            # Wine's own check passes these two; the program's look at the chain does not.
+            "untrusted-root": "它的數位簽章不是由本機信任的根憑證所發出",
+            "partial-chain": "它的數位簽章不是由本機信任的根憑證所發出",
+            "other-publisher": "它的數位簽章不是 Microsoft Corporation 的",
+        }
+        log = "C:\\e2e-log\\standin.log"
+        for arch in ARCHS:
+            for kind, reason in reasons.items():
+                with self.subTest(arch=arch, kind=kind):
+                    self.use_double(arch, "open 800A0E7A 找不到提供者。")
+                    set_registry(arch, ENVIRONMENT, "PRUVOLT_STANDIN_LOG", log)
+                    name = installer_name(arch)
+                    run = self.new_run(arch, FOLDER, installers={name: standin(name, kind)})
+                    shutil.rmtree(run.unix(log).parent, ignore_errors=True)
+                    run.unix(log).parent.mkdir(parents=True)
+                    code, lines = self.run_switch(run, "/repair")
+                    self.assertEqual(code, 577, lines)
+                    self.assertRegex(lines[-1], rf"^不啟動安裝程式 {re.escape(run.tmp)}\\Pruvolt-[0-9A-F-]{{36}}"
+                                                rf"\\{name}：{re.escape(reason)}$")
+                    self.assertFalse(run.unix(log).exists(), f"the {kind} installer was started")
+                    self.assertEqual(list(run.unix(run.tmp).iterdir()), [], "its folder is gone")
+
+    def test_an_elevated_run_refuses_files_others_can_change_before_it_probes(self):
+        """Wine runs every process elevated, and reads a file's Unix mode as its DACL: "other"
+        write bits are an Everyone entry with modify rights. Each case is undone before the next."""
+        log = "C:\\e2e-log\\standin.log"
+        for arch in ARCHS:
+            name = installer_name(arch)
+            cases = [
+                (FOLDER, lambda path: os.chmod(path, 0o777), lambda path: os.chmod(path, 0o755)),
+                (f"{FOLDER}\\{name}", lambda path: os.chmod(path, 0o666), lambda path: os.chmod(path, 0o644)),
+                # A folder that redirects the program's DLLs (Wine does not redirect them, Windows does).
+                (PROGRAM + ".local", lambda path: path.mkdir(), lambda path: path.rmdir()),
+            ]
+            self.use_double(arch)  # a probe that would succeed, were it run
+            set_registry(arch, ENVIRONMENT, "PRUVOLT_STANDIN_LOG", log)
+            run = self.new_run(arch, FOLDER)
+            shutil.rmtree(run.unix(log).parent, ignore_errors=True)
+            run.unix(log).parent.mkdir(parents=True)
+            calls = run.unix("C:\\e2e-adodouble\\calls.log")
+            for path, change, undo in cases:
+                change(run.unix(path))
+                try:
+                    for arguments in ("/check", "/repair", "/diagnose /json"):
+                        with self.subTest(arch=arch, path=path, arguments=arguments):
+                            calls.unlink(missing_ok=True)
+                            code, lines = self.run_switch(run, arguments)
+                            self.assertEqual(code, 1625, lines)
+                            if arguments == "/diagnose /json":
+                                report = json.loads(lines[0])
+                                self.assertFalse(report["probe"]["ok"])
+                                self.assertEqual(report["findings"][0]["code"], "program-folder-writable")
+                                self.assertTrue(report["findings"][0]["text"].startswith(path + " "))
+                            else:
+                                self.assertEqual(len(lines), 1, lines)
+                                self.assertTrue(lines[0].startswith(path + " "), lines)
+                                self.assertIn("S-1-1-0" if not path.endswith(".local") else "DLL", lines[0])
+                            self.assertFalse(calls.exists(), "the database was opened")
+                            self.assertEqual(list(run.unix(run.tmp).iterdir()), [], "something was staged")
+                            self.assertFalse(run.unix(log).exists(), "the installer was started")
+                finally:
+                    undo(run.unix(path))
+            # Undone, the same folder is trusted again.
+            self.assertEqual(self.run_switch(run, "/check"), (0, SUCCESS_LINES))
+
     def test_repair_while_the_window_is_open_exits_1618_to_be_retried(self):
         arch = ARCHS[0]
         run = self.new_run(arch, FOLDER)
         run.start()
         self.assertIsNotNone(run.wait("label", 60000, "錯誤代碼"))
         code, lines = self.run_switch(run, "/repair", driver=run.second_driver())
+        self.assertEqual((code, lines), (1618, ["另一個 Pruvolt 正在執行 (視窗或 /repair)，本次不修復"]))
+
+    def test_repair_with_the_locks_name_held_by_another_kind_of_object_exits_1618(self):
+        # Any account may create an event of that name first: the lock then cannot be made, and
+        # the run counts it as held.
+        arch = ARCHS[0]
+        run = self.new_run(arch, FOLDER)
+        holder = run.second_driver()
+        self.assertEqual(holder.ask(f"event {LOCK_NAME}"), "ok")
+        code, lines = self.run_switch(run, "/repair")
         self.assertEqual((code, lines), (1618, ["另一個 Pruvolt 正在執行 (視窗或 /repair)，本次不修復"]))
 
     def test_anything_else_writes_the_usage_and_exits_87(self):

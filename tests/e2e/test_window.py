@@ -1,6 +1,7 @@
 """The window and the probe, on the real program under Wine: layout, the probe's verdict with
 Wine's own ADO, the exit button, a second copy, and a screenshot."""
 import importlib.util
+import os
 import unittest
 from pathlib import Path
 
@@ -26,6 +27,21 @@ def decode_with_libjpeg(path):
 
 
 class WindowAndProbe(ProgramTestCase):
+    def test_elevated_with_a_folder_others_can_change_shows_why_and_offers_only_exit(self):
+        # Wine runs every process elevated; mode 777 reads as an Everyone entry with modify rights.
+        run = self.new_run(ARCHS[0], "C:\\Pruvolt")
+        os.chmod(run.unix("C:\\Pruvolt"), 0o777)
+        run.start()
+        self.assertIsNotNone(run.wait("shown", 30000), "the window never appeared")
+        self.assertIsNotNone(run.wait("label", 30000, "C:\\Pruvolt 可由其他帳戶 (S-1-1-0) 更改"), run.label())
+        state = run.describe()
+        buttons = {c["id"]: c["visible"] for c in state["controls"] if c["class"] == "Button"}
+        self.assertEqual(buttons, {ID_INSTALL: False, ID_EXIT: True})
+        run.screenshot("window-folder-refused")
+        self.assertFalse(run.unix(run.tmp).exists() and any(run.unix(run.tmp).iterdir()), "something was staged")
+        run.click(ID_EXIT)
+        self.assertIsNotNone(run.wait("exit", 5000))
+
     def test_window_probe_and_layout(self):
         run = self.new_run(ARCHS[0], "C:\\Pruvolt")
         run.start()

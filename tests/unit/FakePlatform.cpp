@@ -90,6 +90,10 @@ class FakeHeldCopy final : public HeldCopy {
             throw PlatformError{-2147024891, L"staged copy changed"};
         }
     }
+    void VerifySignature() override {
+        platform_.log.push_back(L"VerifySignature(" + path_ + L")");
+        if (platform_.signatureError) throw *platform_.signatureError;
+    }
 
    private:
     FakePlatform& platform_;
@@ -98,7 +102,8 @@ class FakeHeldCopy final : public HeldCopy {
 
 class FakePrivateFolder final : public PrivateFolder {
    public:
-    FakePrivateFolder(FakePlatform& platform, std::wstring path) : platform_(platform), path_(std::move(path)) {
+    FakePrivateFolder(FakePlatform& platform, std::wstring path)
+        : platform_(platform), path_(std::move(path)), tempPath_(path_ + L"\\Temp") {
         platform_.privateFolders.push_back(path_);
     }
     // Goes with the files in it.
@@ -108,10 +113,12 @@ class FakePrivateFolder final : public PrivateFolder {
         platform_.log.push_back(L"RemovePrivateFolder(" + path_ + L")");
     }
     const std::wstring& Path() const override { return path_; }
+    const std::wstring& TempPath() const override { return tempPath_; }
 
    private:
     FakePlatform& platform_;
     std::wstring path_;
+    std::wstring tempPath_;
 };
 
 }  // namespace
@@ -308,13 +315,22 @@ void FakePlatform::WriteOutputLine(const std::wstring& line) {
 
 RunResult FakePlatform::RunAndWait(const std::wstring& applicationPath,
                                    const std::wstring& commandLine, int windowStyle,
-                                   std::uint32_t limitMs) {
+                                   std::uint32_t limitMs, const std::wstring& currentFolder,
+                                   const std::wstring& installerTemp) {
     log.push_back(L"RunAndWait(" + applicationPath + L"|" + commandLine + L"|" +
-                  std::to_wstring(windowStyle) + L"|" + std::to_wstring(limitMs) + L")");
+                  std::to_wstring(windowStyle) + L"|" + std::to_wstring(limitMs) + L"|" +
+                  currentFolder + L"|" + installerTemp + L")");
     if (runError) throw *runError;
     if (whileInstallerRuns) whileInstallerRuns();
     if (installerOutlivesLimit) return {0, true};
     return {installerExitCode, false};
+}
+
+std::optional<ObjectSecurity> FakePlatform::ReadSecurity(const std::wstring& path) {
+    log.push_back(L"ReadSecurity(" + path + L")");
+    const auto found = security.find(path);
+    if (found == security.end()) return std::nullopt;
+    return found->second;
 }
 
 void FakePlatform::SetMachineString(RegistryView view, const std::wstring& key,

@@ -55,6 +55,10 @@ class FakePlatform final : public Platform {
     std::function<void()> whileInstallerRuns;     // inside RunAndWait, before it answers
     std::function<void(const std::wstring&)> whileWriting;  // inside WriteOutputLine
     int processBits = 32;
+    bool elevated = false;                        // IsElevated
+    std::wstring runningAccount = L"S-1-5-21-1004336348-1177238915-682003330-1001";
+    std::map<std::wstring, ObjectSecurity> security;  // what ReadSecurity reads; else nothing there
+    std::optional<PlatformError> signatureError;  // what a held copy's VerifySignature raises
     // HKEY_LOCAL_MACHINE, one for each view. Keys and value names are looked up in any case, as
     // the registry does, and listed as they were written. FileIsPresent answers from `files`.
     struct RegistryValue {
@@ -97,6 +101,10 @@ class FakePlatform final : public Platform {
     bool PreviousInstanceRunning() override;
     [[noreturn]] void EndProgram(std::uint32_t code) override;
     std::wstring ProgramFolder() override { return programFolder; }
+    std::wstring ProgramPath() override { return programFolder + L"\\pruvolt.exe"; }
+    bool IsElevated() override { return elevated; }
+    std::wstring RunningAccount() override { return runningAccount; }
+    std::optional<ObjectSecurity> ReadSecurity(const std::wstring& path) override;
     std::wstring EnvironmentVariable(const std::wstring& name) override;
     std::wstring TempFolder() override;
     float ScreenWidth() override { return screenWidth; }
@@ -139,7 +147,8 @@ class FakePlatform final : public Platform {
     bool InteractiveSession() override { return interactive; }
     void WriteOutputLine(const std::wstring& line) override;
     RunResult RunAndWait(const std::wstring& applicationPath, const std::wstring& commandLine,
-                         int windowStyle, std::uint32_t limitMs) override;
+                         int windowStyle, std::uint32_t limitMs, const std::wstring& currentFolder,
+                         const std::wstring& installerTemp) override;
 
     std::optional<RegistryString> ReadMachineString(RegistryView view, const std::wstring& key,
                                                     const std::wstring& name) override;

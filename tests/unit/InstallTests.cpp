@@ -67,7 +67,8 @@ TEST_F(Install, HeldCopyIsCheckedThenLaunchedByQuotedCommandLineOffScreen) {
                             L"ProcessPendingEvents", L"SetWindowLeft(0)", L"SetWindowTop(0)",
                             L"FileExists(" + kStaged + L")", L"SetWindowLeft(-20000)",
                             L"ProcessPendingEvents", L"SetTimerEnabled(tmrEnd,true)",
-                            L"Verify(" + kStaged + L"|" + kSource + L")", kLaunch));
+                            L"Verify(" + kStaged + L"|" + kSource + L")",
+                            L"VerifySignature(" + kStaged + L")", kLaunch));
     EXPECT_THAT(fake.heldCopies, ElementsAre(kStaged));
 }
 

@@ -38,6 +38,24 @@ TEST_F(FormTest, ProbeSuccessOffersOnlyTheExitButton) {
     EXPECT_TRUE(mdlCommon::strSetupFile.empty());
 }
 
+// Elevated, with a program folder that another account can change: the reason in the label, only
+// the exit button, and nothing probed or staged.
+TEST_F(FormTest, ElevatedWithAFolderOthersCanChangeShowsWhyAndOffersOnlyTheExitButton) {
+    fake.elevated = true;
+    fake.files[L"C:\\Tools\\ade.exe"] = "x86";
+    fake.security[L"C:\\Tools"] = {L"S-1-5-32-544", false, {{true, false, 0x001301BFu, L"S-1-5-11"}}};
+    EXPECT_FALSE(Load());
+    EXPECT_THAT(fake.LogOf(L"SetLabelText"),
+                ElementsAre(L"SetLabelText(C:\\Tools 可由其他帳戶 (S-1-5-11) 更改；以系統管理員或 SYSTEM "
+                            L"身分執行時不予測試也不安裝：請安裝在 Program Files 之下，"
+                            L"或以 icacls 移除繼承的權限 (見 README))"));
+    EXPECT_FALSE(fake.visible[Control::cmdInstall0]);
+    EXPECT_TRUE(fake.visible[Control::cmdInstall2]);
+    EXPECT_THAT(fake.LogOf(L"CreateRecordset"), IsEmpty());
+    EXPECT_THAT(fake.LogOf(L"CopyAndHold"), IsEmpty());
+    EXPECT_THAT(fake.LogOf(L"ShowWindow"), ElementsAre(L"ShowWindow"));
+}
+
 TEST_F(FormTest, ProbeFailureReportsThenOffersBothButtonsAndStages) {
     fake.openError = PlatformError{-2147467259, L"[ODBC] 找不到資料來源"};
     fake.environment[L"TMP"] = L"C:\\Temp";

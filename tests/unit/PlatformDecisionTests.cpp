@@ -8,6 +8,7 @@
 #include "platform/ProgramImage.h"
 #include "platform/Paths.h"
 #include "platform/SecurityDescriptors.h"
+#include "platform/Signatures.h"
 
 namespace pruvolt::test {
 namespace {
@@ -115,14 +116,87 @@ TEST(OutputChoice, RedirectionsAreHonouredEverythingElseGoesToTheParentsConsole)
     EXPECT_EQ(ChooseOutput(StandardOutputKind::Unknown), OutputChoice::ParentConsole);
 }
 
-// The run's own folder: nobody but SYSTEM, the Administrators and the running account, nothing
-// inherited from the shared folder above it, and every file made in it the same.
-TEST(SecurityDescriptors, PrivateFolderAllowsSystemAdministratorsAndTheRunningAccountOnly) {
-    EXPECT_EQ(PrivateFolderSddl(L"S-1-5-21-1004336348-1177238915-682003330-1001"),
-              L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)"
-              L"(A;OICI;FA;;;S-1-5-21-1004336348-1177238915-682003330-1001)");
-    // Run as SYSTEM (a deployment tool), nobody is added.
-    EXPECT_EQ(PrivateFolderSddl(L"S-1-5-18"), L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
+// The run's own folder: nobody but SYSTEM and the Administrators, nothing inherited from the shared
+// folder above it, and every file made in it the same. Unelevated, the running account too; elevated,
+// no entry of its own (its unelevated programs share the SID) but a High label that nothing of
+// lower integrity may write up through.
+TEST(SecurityDescriptors, PrivateFolderAllowsSystemAndAdministratorsAndElevatedCarriesAHighLabel) {
+    const std::wstring user = L"S-1-5-21-1004336348-1177238915-682003330-1001";
+    EXPECT_EQ(PrivateFolderSddl(user, false),
+              L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;" + user + L")");
+    EXPECT_EQ(PrivateFolderSddl(L"S-1-5-18", false), L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
+    const std::wstring elevated = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)S:(ML;OICI;NW;;;HI)";
+    EXPECT_EQ(PrivateFolderSddl(user, true), elevated);
+    EXPECT_EQ(PrivateFolderSddl(L"S-1-5-18", true), elevated);
+}
+
+// Which entries of a program file's DACL make it another account's to change.
+TEST(SecurityDescriptors, OnlyAllowEntriesThatChangeTheObjectCountForAnotherAccount) {
+    const std::wstring me = L"S-1-5-21-1-2-3-1001";
+    const std::wstring users = L"S-1-5-32-545", authenticated = L"S-1-5-11", everyone = L"S-1-1-0";
+    const std::wstring trustedInstaller =
+        L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+    const struct {
+        AccessEntry entry;
+        bool counts;
+    } rows[] = {
+        {{true, false, 0x001200A9u, users}, false},           // read and execute
+        {{true, false, 0x001301BFu, authenticated}, true},    // modify, as C:\'s children inherit it
+        {{true, true, 0x001301BFu, authenticated}, false},    // inherit-only: not this object's
+        {{false, false, 0x001F01FFu, everyone}, false},       // a deny entry takes away
+        {{true, false, 0x00000002u, users}, true},            // write data / add a file
+        {{true, false, 0x00000004u, users}, true},            // append / add a folder
+        {{true, false, 0x00000040u, users}, true},            // delete a child
+        {{true, false, 0x00010000u, users}, true},            // delete
+        {{true, false, 0x00040000u, users}, true},            // WRITE_DAC
+        {{true, false, 0x00080000u, users}, true},            // WRITE_OWNER
+        {{true, false, 0x10000000u, users}, true},            // GENERIC_ALL
+        {{true, false, 0x40000000u, users}, true},            // GENERIC_WRITE
+        {{true, false, 0x00000100u, users}, false},           // write attributes only
+        {{true, false, 0x001F01FFu, L"S-1-5-18"}, false},     // SYSTEM
+        {{true, false, 0x001F01FFu, L"S-1-5-32-544"}, false}, // Administrators
+        {{true, false, 0x001F01FFu, trustedInstaller}, false},
+        {{true, false, 0x001F01FFu, me}, false},              // the running account
+        {{true, false, 0x001301FFu, everyone}, true},         // Wine's reading of mode 777
+    };
+    for (const auto& row : rows) {
+        ObjectSecurity security{L"S-1-5-32-544", false, {row.entry}};
+        EXPECT_EQ(OtherAccountThatCanChange(security, me), row.counts ? row.entry.sid : L"")
+            << std::hex << row.entry.mask << " " << row.entry.sid;
+    }
+    // Another owner may change the rights whatever they say; no DACL at all lets everybody in.
+    EXPECT_EQ(OtherAccountThatCanChange({L"S-1-5-21-9-9-9-1002", false, {}}, me), L"S-1-5-21-9-9-9-1002");
+    EXPECT_EQ(OtherAccountThatCanChange({me, true, {}}, me), everyone);
+    EXPECT_EQ(OtherAccountThatCanChange({trustedInstaller, false, {}}, me), L"");
+}
+
+// The system's result, then the chain the check built, then the publisher in both O and CN.
+TEST(Signatures, OnlyASoundSignatureOfThePublisherThroughATrustedChainIsGenuine) {
+    const std::wstring ms = L"Microsoft Corporation";
+    const struct {
+        SignatureFacts facts;
+        SignatureVerdict verdict;
+    } rows[] = {
+        {{0, 0, true, ms, ms}, SignatureVerdict::Genuine},
+        // Revocation was not asked for: its unknown status does not count against the chain.
+        {{0, 0x01000040u, true, ms, ms}, SignatureVerdict::Genuine},
+        {{static_cast<std::int32_t>(0x800B0100u), 0, false, L"", L""}, SignatureVerdict::NotTrusted},  // unsigned
+        {{static_cast<std::int32_t>(0x80096010u), 0, true, ms, ms}, SignatureVerdict::NotTrusted},     // changed
+        // Passed by the system, yet the chain ends in an untrusted root, or is partial, or is
+        // missing: refused all the same.
+        {{0, 0x00000020u, true, ms, ms}, SignatureVerdict::UntrustedChain},
+        {{0, 0x00010000u, true, ms, ms}, SignatureVerdict::UntrustedChain},
+        {{0, 0x00000001u, true, ms, ms}, SignatureVerdict::UntrustedChain},  // not time-valid
+        {{0, 0, false, ms, ms}, SignatureVerdict::UntrustedChain},
+        {{0, 0, true, L"Contoso Ltd", L"Contoso Ltd"}, SignatureVerdict::OtherPublisher},
+        {{0, 0, true, ms, L"Contoso Ltd"}, SignatureVerdict::OtherPublisher},
+        {{0, 0, true, L"Contoso Ltd", ms}, SignatureVerdict::OtherPublisher},
+        {{0, 0, true, L"microsoft corporation", ms}, SignatureVerdict::OtherPublisher},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(DecideSignature(row.facts), row.verdict)
+            << std::hex << row.facts.trustResult << " " << row.facts.chainErrors;
+    }
 }
 
 }  // namespace

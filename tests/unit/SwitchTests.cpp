@@ -122,9 +122,13 @@ TEST_F(Switches, RepairStagesInItsOwnFolderRunsTheInstallerQuietWaitsProbesAgain
                             L"CreatePrivateFolder(C:\\My Temp\\Pruvolt-1)",
                             L"CopyAndHold(C:\\Tools\\ade.exe|" + staged + L")",
                             L"WriteOutputLine(已將安裝程式 C:\\Tools\\ade.exe 複製到 " + staged + L")",
-                            L"WriteOutputLine(啟動安裝程式並等候結束：\"" + staged + L"\" /quiet /norestart)",
                             L"Verify(" + staged + L"|C:\\Tools\\ade.exe)",
-                            L"RunAndWait(" + staged + L"|\"" + staged + L"\" /quiet /norestart|1|1800000)",
+                            L"VerifySignature(" + staged + L")",
+                            L"WriteOutputLine(啟動安裝程式並等候結束：\"" + staged + L"\" /quiet /norestart)",
+                            // In its own folder, TMP and TEMP inside it.
+                            L"RunAndWait(" + staged + L"|\"" + staged +
+                                L"\" /quiet /norestart|1|1800000|C:\\My Temp\\Pruvolt-1|"
+                                L"C:\\My Temp\\Pruvolt-1\\Temp)",
                             L"WriteOutputLine(安裝程式已結束，結束代碼 0)", L"Open",
                             L"WriteOutputLine(資料庫正常連線)",
                             L"WriteOutputLine(不需要安裝 Access Database Engine)",
@@ -144,6 +148,7 @@ struct RepairCase {
     std::uint32_t installerExit = 0;
     bool installerOutlivesLimit = false;
     bool changedBeforeTheRun = false;
+    std::optional<PlatformError> signatureError = std::nullopt;
     std::optional<PlatformError> secondProbeError = std::nullopt;
     std::uint32_t exitCode = 0;
     std::wstring lastLine = L"";
@@ -161,6 +166,7 @@ TEST_P(RepairExit, IsTheFirstFailureThatDecides) {
     fake.runError = c.runError;
     fake.installerExitCode = c.installerExit;
     fake.installerOutlivesLimit = c.installerOutlivesLimit;
+    fake.signatureError = c.signatureError;
     if (c.changedBeforeTheRun) {
         // Whatever copies itself over the staged file is caught before the installer runs.
         fake.whileWriting = [this](const std::wstring& line) {
@@ -171,7 +177,7 @@ TEST_P(RepairExit, IsTheFirstFailureThatDecides) {
     EXPECT_EQ(Run({L"-REPAIR"}), c.exitCode);
     ASSERT_FALSE(fake.output.empty());
     EXPECT_EQ(fake.output.back(), c.lastLine);
-    if (c.changedBeforeTheRun) {
+    if (c.changedBeforeTheRun || c.signatureError) {
         EXPECT_THAT(fake.LogOf(L"RunAndWait"), IsEmpty());
     }
     EXPECT_THAT(fake.privateFolders, IsEmpty());
@@ -195,6 +201,11 @@ INSTANTIATE_TEST_SUITE_P(
                    .lastLine = L"回報內容：磁碟已滿。"},
         RepairCase{.changedBeforeTheRun = true, .exitCode = 2147942405u,
                    .lastLine = L"回報內容：staged copy changed"},
+        // Not Microsoft's, whatever the reason: one code, and the reason on the line.
+        RepairCase{.signatureError = PlatformError{-2146762748, L"它的數位簽章不是 Microsoft Corporation 的"},
+                   .exitCode = 577,
+                   .lastLine = L"不啟動安裝程式 C:\\Users\\me\\AppData\\Local\\Temp\\Pruvolt-1\\ade.exe："
+                               L"它的數位簽章不是 Microsoft Corporation 的"},
         RepairCase{.runError = PlatformError{static_cast<std::int32_t>(0x800702E4), L"需要提升權限。"},
                    .exitCode = 740,
                    .lastLine = L"安裝程式需要系統管理員權限，無人值守執行無法回應權限提示：請以系統管理員身分執行 /repair"},
@@ -215,6 +226,74 @@ INSTANTIATE_TEST_SUITE_P(
                    .exitCode = 3010, .lastLine = kRestartLine},
         RepairCase{.installerExit = 1641, .secondProbeError = PlatformError{3706, L"仍然失敗"},
                    .exitCode = 1641, .lastLine = kRestartLine}));
+
+// Elevated, the program trusts none of its own files that another account can change, nor a
+// .local beside it: each switch says which and why, exits 1625, and opens and starts nothing.
+TEST_F(Switches, AnElevatedRunRefusesFilesThatAnotherAccountCanChangeBeforeItProbes) {
+    const std::wstring me = fake.runningAccount, users = L"S-1-5-11";
+    const ObjectSecurity sound{L"S-1-5-32-544", false, {{true, false, 0x001F01FFu, L"S-1-5-18"},
+                                                       {true, false, 0x001200A9u, users}}};
+    const ObjectSecurity writable{L"S-1-5-32-544", false, {{true, false, 0x001301BFu, users}}};
+    const struct {
+        std::wstring path;
+        ObjectSecurity security;
+        std::wstring line;
+    } rows[] = {
+        {L"C:\\Tools", writable,
+         L"C:\\Tools 可由其他帳戶 (S-1-5-11) 更改；以系統管理員或 SYSTEM 身分執行時不予測試也不安裝："
+         L"請安裝在 Program Files 之下，或以 icacls 移除繼承的權限 (見 README)"},
+        {L"C:\\Tools\\testdb.mdb", writable, L""},
+        {L"C:\\Tools\\ade.exe", {L"S-1-5-21-9-9-9-1002", false, {}}, L""},
+        {L"C:\\Tools\\pruvolt.exe.local", sound,
+         L"C:\\Tools\\pruvolt.exe.local 存在，它會改變本程式載入的 DLL；以系統管理員或 SYSTEM "
+         L"身分執行時不予測試也不安裝：請刪除它"},
+    };
+    for (const auto& row : rows) {
+        for (const wchar_t* argument : {L"/check", L"/repair", L"/diagnose"}) {
+            fake.log.clear();
+            fake.output.clear();
+            fake.elevated = true;
+            fake.security.clear();
+            for (const wchar_t* path : {L"C:\\Tools", L"C:\\Tools\\pruvolt.exe", L"C:\\Tools\\testdb.mdb",
+                                        L"C:\\Tools\\ade.exe"}) {
+                fake.security[path] = sound;
+            }
+            fake.security[row.path] = row.security;
+            EXPECT_EQ(Run({argument}), 1625u) << argument;
+            ASSERT_FALSE(fake.output.empty());
+            EXPECT_TRUE(fake.output[0].starts_with(row.path + L" ")) << fake.output[0];
+            if (!row.line.empty()) {
+                EXPECT_EQ(fake.output[0], row.line);
+            }
+            EXPECT_THAT(fake.LogOf(L"CreateRecordset"), IsEmpty());
+            EXPECT_THAT(fake.LogOf(L"CreatePrivateFolder"), IsEmpty());
+            EXPECT_THAT(fake.LogOf(L"RunAndWait"), IsEmpty());
+        }
+    }
+    // Not elevated, the same files are the user's own business: the probe runs.
+    fake.elevated = false;
+    EXPECT_EQ(Run({L"/check"}), 0u);
+    // Elevated, with every file sound, it runs too.
+    fake.elevated = true;
+    fake.security.erase(L"C:\\Tools\\pruvolt.exe.local");
+    fake.security[L"C:\\Tools\\ade.exe"] = sound;
+    fake.output.clear();
+    EXPECT_EQ(Run({L"/check"}), 0u);
+    EXPECT_EQ(fake.output, kSuccessLines);
+}
+
+// /diagnose /json: the refusal is the first finding, with its code, and stands in the probe's place.
+TEST_F(Switches, AnElevatedDiagnosisReportsTheRefusalAsAFindingWithoutProbing) {
+    fake.elevated = true;
+    fake.security[L"C:\\Tools"] = {L"S-1-5-32-544", false, {{true, false, 0x001301FFu, L"S-1-1-0"}}};
+    EXPECT_EQ(Run({L"/diagnose", L"/json"}), 1625u);
+    ASSERT_EQ(fake.output.size(), 1u);
+    const std::wstring& json = fake.output[0];
+    EXPECT_TRUE(json.starts_with(L"{\"probe\":{\"ok\":false,\"number\":1625,")) << json;
+    EXPECT_NE(json.find(L"\"findings\":[{\"code\":\"program-folder-writable\",\"text\":\"C:\\\\Tools "),
+              std::wstring::npos);
+    EXPECT_THAT(fake.LogOf(L"CreateRecordset"), IsEmpty());
+}
 
 // What escapes the run, whatever it is, gives its line and a failure's code.
 TEST_F(Switches, AnErrorThatEscapesTheRunIsWrittenAndNeverExitsZero) {

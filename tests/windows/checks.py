@@ -11,6 +11,7 @@ runner's user may not create files.
     python tests/windows/checks.py window           PACKAGE DRIVER ARTIFACTS
     python tests/windows/checks.py missing-database PACKAGE ARTIFACTS
     python tests/windows/checks.py denied-folder    PACKAGE ARTIFACTS
+    python tests/windows/checks.py refused-folder   PACKAGE ARTIFACTS
 
 Each prints what it saw and keeps it in ARTIFACTS/<command>.txt, and exits 1 when something it
 requires does not hold. runner, jet and denied-folder require nothing: they record. A step that
@@ -112,6 +113,32 @@ def show_run(report, title, code, lines, stderr):
         report(f"  | {line}")
     if stderr.strip():
         report(f"  standard error: {stderr.decode('utf-8', 'replace').strip()[-2000:]}")
+
+
+# The README's icacls lines ("Where to install it"): SYSTEM and the Administrators with full
+# control, Users with read and execute, nothing inherited; the Administrators own everything.
+SECURE_FOLDER = [
+    ["/inheritance:r", "/grant:r", "*S-1-5-18:(OI)(CI)F", "*S-1-5-32-544:(OI)(CI)F",
+     "*S-1-5-32-545:(OI)(CI)RX"],
+    ["/setowner", "*S-1-5-32-544", "/T"],
+]
+
+
+def icacls(folder, arguments, report):
+    if LAUNCHER or not shutil.which("icacls"):
+        report(f"no icacls here: icacls {' '.join(arguments)} not run")
+        return False
+    done = subprocess.run(["icacls", str(folder), *arguments], capture_output=True, check=False)
+    said = (done.stdout + done.stderr).decode("utf-8", "replace").strip()
+    report(f"icacls {folder} {' '.join(arguments)}: exit code {done.returncode}: {said}")
+    return done.returncode == 0
+
+
+def secure_folder(folder, report):
+    for arguments in SECURE_FOLDER:
+        report.require(icacls(folder, arguments, report) or bool(LAUNCHER),
+                       "icacls set the folder's rights")
+    icacls(folder, [], report)
 
 
 def copy_package(package, name):
@@ -280,6 +307,10 @@ def unpack(build, destination, artifacts):
     report.require({p.name for p in folder.iterdir()} == PACKAGE_FILES,
                    f"the folder holds {', '.join(sorted(PACKAGE_FILES))} and nothing else: "
                    f"{listing(folder)}")
+    # The runner's steps run elevated, and an elevated run refuses a folder that other accounts
+    # may change (README, "Where to install it"): the folder gets the README's rights, as a
+    # deployer outside Program Files gives them.
+    secure_folder(folder, report)
     if "GITHUB_ENV" in os.environ:
         with open(os.environ["GITHUB_ENV"], "a", encoding="utf-8") as env:
             env.write(f"PRUVOLT_PACKAGE={folder.resolve()}\n")
@@ -394,6 +425,38 @@ def denied_folder(package, artifacts):
     return 0
 
 
+def refused_folder(package, artifacts):
+    """/check and /diagnose /json, elevated, from a copy of the package whose folder Users may
+    modify: refused with 1625 before the probe, the finding program-folder-writable; with the
+    README's rights set again, the database opens."""
+    report = Report(artifacts, "refused-folder")
+    folder = copy_package(package, "refused-folder")
+    try:
+        if not icacls(folder, ["/grant", "*S-1-5-32-545:(OI)(CI)M"], report):
+            report("the folder's rights cannot be changed here: nothing to check")
+            return report.finish()
+        icacls(folder, [], report)
+        code, lines, stderr = run_check(folder, "file")
+        show_run(report, "pruvolt.exe /check in a folder Users may modify", code, lines, stderr)
+        report.require(code == 1625, "exit code 1625: the folder is refused")
+        # The folder as the program names it: the path it was started by.
+        report.require(bool(lines) and lines[0].lower().startswith(windows_path(folder).lower() + " ")
+                       and "S-1-5-32-545" in lines[0], "the line names the folder and the Users group")
+        code, lines, stderr = run_check(folder, "file", ("/diagnose", "/json"))
+        show_run(report, "pruvolt.exe /diagnose /json", code, lines, stderr)
+        findings = json.loads(lines[0]).get("findings", []) if lines else []
+        report.require(code == 1625 and bool(findings) and
+                       findings[0].get("code") == "program-folder-writable",
+                       "the first finding is program-folder-writable")
+        secure_folder(folder, report)
+        code, lines, stderr = run_check(folder, "file")
+        show_run(report, "pruvolt.exe /check with the README's rights", code, lines, stderr)
+        report.require(code == 0, "exit code 0: the folder is trusted again and the database opens")
+    finally:
+        shutil.rmtree(folder.parent, ignore_errors=True)
+    return report.finish()
+
+
 # --- the window ---------------------------------------------------------------------------------
 
 class Driver:
@@ -488,7 +551,7 @@ def main(argv):
     commands = {
         "runner": (runner, 1), "jet": (jet, 1), "unpack": (unpack, 3), "check": (check, 2),
         "window": (window, 3), "missing-database": (missing_database, 2),
-        "denied-folder": (denied_folder, 2),
+        "denied-folder": (denied_folder, 2), "refused-folder": (refused_folder, 2),
     }
     if len(argv) < 2 or argv[1] not in commands or len(argv) - 2 != commands[argv[1]][1]:
         print(__doc__, file=sys.stderr)
