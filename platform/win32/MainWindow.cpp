@@ -156,10 +156,11 @@ void Win32Platform::CreateMainWindow() {
     SetPicture(c[Index(Control::picProgressInner)], progressFill_.Get());
     SetPicture(c[Index(Control::imgProgressFlash)], progressFlash_.Get());
 
-    // Z-order, top first, which is also the tab order: the logo over the label's top rows, the
-    // install button over the strip.
+    // Z-order, top first, which is also the tab order: the label over the logo's bottom rows, which
+    // are white, so that the first line of the label's text is read whole; the install button over
+    // the strip.
     HWND after = HWND_TOP;
-    for (const HWND child : {logo, c[Index(Control::lblMessage)], c[Index(Control::cmdInstall0)],
+    for (const HWND child : {c[Index(Control::lblMessage)], logo, c[Index(Control::cmdInstall0)],
                              c[Index(Control::picProgress)], c[Index(Control::cmdInstall2)]}) {
         ::SetWindowPos(child, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         after = child;
