@@ -97,7 +97,6 @@ void Win32Platform::CreateMainWindow() {
     const HICON smallIcon = static_cast<HICON>(
         LoadImageResource(instance_, IDI_PROGRAM, IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
                           ::GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
-    background_ = static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH));
 
     WNDCLASSEXW mainClass{};
     mainClass.cbSize = sizeof(mainClass);
@@ -106,7 +105,9 @@ void Win32Platform::CreateMainWindow() {
     mainClass.hIcon = bigIcon;
     mainClass.hIconSm = smallIcon;
     mainClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    mainClass.hbrBackground = background_;
+    // The window-background colour, white in the default scheme: a high-contrast scheme gives
+    // its own, on which the label draws the window-text colour.
+    mainClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     mainClass.lpszClassName = kMainClass;
     if (::RegisterClassExW(&mainClass) == 0) {
         throw ErrorFromWin32(::GetLastError());
@@ -245,7 +246,7 @@ LRESULT Win32Platform::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         }
         return 0;
     case WM_CTLCOLORBTN:
-        return reinterpret_cast<LRESULT>(background_);
+        return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_WINDOW));
     case WM_CLOSE:
         // The close box ends the program; no handler of the logic runs. Under the report of an
         // unexpected error it does nothing: that report ends the program itself.

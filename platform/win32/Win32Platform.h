@@ -138,7 +138,6 @@ private:
     UniqueBitmap progressFrame_;
     UniqueBitmap progressFill_;
     UniqueBitmap progressFlash_;
-    HBRUSH background_ = nullptr;  // stock, not owned
 
     // Where a run with a switch writes its lines.
     enum class Output { Undecided, None, Discard, File, Console };

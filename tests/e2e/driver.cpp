@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -229,7 +230,8 @@ HKEY RootKey(const std::wstring& name, REGSAM& view) {
 // reg<TAB>set|delete|deletekey|query<TAB>ROOT\key<TAB>name<TAB>type<TAB>data: the prefix's
 // registry, written and read in this process (one process start instead of one reg.exe for each
 // value: on an emulated machine each start costs seconds). An empty name is the key's default
-// value. Data travels as UTF-8 with no tabs or line breaks; REG_MULTI_SZ holds one string.
+// value. Data travels as UTF-8 with no tabs or line breaks; REG_MULTI_SZ holds one string, REG_DWORD
+// a decimal number.
 // ROOT is one of RootKey's names.
 std::string Registry(const std::string& line) {
     std::vector<std::wstring> fields;
@@ -278,6 +280,11 @@ std::string Registry(const std::string& line) {
                                                   reinterpret_cast<BYTE*>(data), &size);
         ::RegCloseKey(key);
         if (status != ERROR_SUCCESS) return "none";
+        if (type == REG_DWORD) {
+            DWORD number = 0;
+            std::memcpy(&number, data, sizeof(number));
+            return "ok " + std::to_string(number);
+        }
         data[size / sizeof(wchar_t)] = 0;
         return "ok " + ToUtf8(data);
     }
@@ -289,14 +296,18 @@ std::string Registry(const std::string& line) {
         std::wstring data = fields[5];
         data.push_back(L'\0');
         if (type == REG_MULTI_SZ) data.push_back(L'\0');
+        const DWORD number = static_cast<DWORD>(std::wcstoul(fields[5].c_str(), nullptr, 10));
         HKEY key = nullptr;
         if (::RegCreateKeyExW(root, subkey.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view, nullptr, &key,
                               nullptr) != ERROR_SUCCESS) {
             return "error create";
         }
-        const LSTATUS status = ::RegSetValueExW(key, valueName, 0, type,
-                                                reinterpret_cast<const BYTE*>(data.data()),
-                                                static_cast<DWORD>(data.size() * sizeof(wchar_t)));
+        const LSTATUS status =
+            kind == L"REG_DWORD"
+                ? ::RegSetValueExW(key, valueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                                   sizeof(number))
+                : ::RegSetValueExW(key, valueName, 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                                   static_cast<DWORD>(data.size() * sizeof(wchar_t)));
         ::RegCloseKey(key);
         return status == ERROR_SUCCESS ? "ok" : "error " + std::to_string(status);
     }

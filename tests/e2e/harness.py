@@ -147,6 +147,37 @@ def set_windows_version(arch, version):
         set_registry(arch, r"HKCU\Software\Wine", "Version", version)
 
 
+def restart_server(arch):
+    """Stops the prefix's server and every process in it, and starts it again: some settings (the
+    system colours) are read when the server's first process starts, not after."""
+    close_registry_drivers()
+    env = wine_env(arch)
+    for flag in ("-k", "-w"):
+        subprocess.run([WINESERVER, flag], env=env, check=False, timeout=scaled(60),
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run([WINESERVER, "-p"], env=env, check=True, timeout=scaled(60),
+                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def change_prefix(case, arch, settings):
+    """Sets registry values, (key, name, value, kind) each, in the prefix shared by the suite and
+    restarts its server, until the test case ends: then the values are put back as they were, and
+    the server restarted again."""
+    originals = [(key, name, query_registry(arch, key, name), kind) for key, name, _, kind in settings]
+
+    def restore():
+        for key, name, value, kind in originals:
+            if value is None:
+                delete_registry(arch, key, name)
+            else:
+                set_registry(arch, key, name, value, kind)
+        restart_server(arch)
+    case.addCleanup(restore)
+    for key, name, value, kind in settings:
+        set_registry(arch, key, name, value, kind)
+    restart_server(arch)
+
+
 def windows_to_unix(arch, path):
     """C:\\a\\b -> the file in the prefix's drive_c."""
     assert path[1:3] == ":\\", path

@@ -4,7 +4,7 @@ import importlib.util
 import unittest
 from pathlib import Path
 
-from harness import ARCHS, CAPTION, SCREEN, ProgramTestCase
+from harness import ARCHS, CAPTION, SCREEN, ProgramTestCase, change_prefix
 
 ID_INSTALL, ID_EXIT = 100, 102
 WM_APP = 0x8000
@@ -85,6 +85,31 @@ class WindowAndProbe(ProgramTestCase):
             border = [at(x, top + 13) for x in range(13, 18)]
             self.assertTrue(any(max(p) < 200 for p in border), f"a button's border at y {top}")
         self.assertEqual(at(16, 202), (255, 255, 255), "white between the two slots")
+
+    def test_high_contrast_scheme_light_text_on_the_dark_window(self):
+        # A high-contrast scheme as Windows sets one: the window-background colour black, the
+        # window text white, the buttons alike; no visual style over it.
+        colours = r"HKCU\Control Panel\Colors"
+        change_prefix(self, ARCHS[0], [
+            (colours, "Window", "0 0 0", "REG_SZ"), (colours, "WindowText", "255 255 255", "REG_SZ"),
+            (colours, "ButtonFace", "0 0 0", "REG_SZ"), (colours, "ButtonText", "255 255 255", "REG_SZ"),
+            (r"HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager", "ThemeActive", "0",
+             "REG_SZ")])
+        run = self.new_run(ARCHS[0], "C:\\Pruvolt")
+        run.start()
+        self.assertIsNotNone(run.wait("label", 60000, "錯誤代碼"), "no verdict in the label")
+        state = run.describe()
+        client, window = state["client"], state["window"]
+        _, _, pixel = run.screenshot("window-high-contrast")
+        at = lambda x, y: pixel(client[0] - window[0] + x, client[1] - window[1] + y)  # noqa: E731
+        for x, y in ((4, 4), (262, 100), (16, 202)):
+            self.assertEqual(at(x, y), (0, 0, 0), f"the window's background at {x},{y}")
+        # The label's box: its own background is the window's, its text light on it.
+        box = [at(x, y) for y in range(104, 104 + 61) for x in range(6, 6 + 255)]
+        light = [p for p in box if min(p) > 200]
+        dark = [p for p in box if max(p) < 40]
+        self.assertGreater(len(light), 100, "no light text in the label")
+        self.assertGreater(len(dark), len(box) * 3 // 4, "the label's box is not dark")
 
     def test_exit_button_ends_at_once_and_no_posted_message_can_crash_the_program(self):
         run = self.new_run(ARCHS[0], "C:\\Pruvolt")
