@@ -689,6 +689,15 @@ std::string Answer(const std::string& line) {
 }  // namespace
 
 int main() {
+    // Aware of each monitor's density, as the program is: the windows' places and the screenshots
+    // are then in the screen's own pixels, not scaled for a program that knows no density.
+    using SetContextFunction = BOOL(WINAPI*)(HANDLE);
+    const auto setContext = reinterpret_cast<SetContextFunction>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
+    // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2, which older SDK headers lack.
+    if (setContext == nullptr || !setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)))) {
+        ::SetProcessDPIAware();
+    }
     ::QueryPerformanceFrequency(&g_frequency);
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     char buffer[8192];

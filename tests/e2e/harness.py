@@ -341,7 +341,8 @@ class Driver:
                                             stderr=self.errors, encoding="utf-8", errors="replace",
                                             bufsize=1)
             self.answers = queue.Queue()
-            threading.Thread(target=self._read_answers, daemon=True).start()
+            self.reader = threading.Thread(target=self._read_answers, daemon=True)
+            self.reader.start()
             try:
                 self.ask("hello")
                 return
@@ -400,6 +401,10 @@ class Driver:
             except (BrokenPipeError, subprocess.TimeoutExpired):
                 self.process.kill()
                 self.process.wait()
+        # Its output once read to the end (a process that Wine started may still hold it open).
+        self.reader.join(timeout=scaled(5))
+        if not self.reader.is_alive():
+            self.process.stdout.close()
         self.errors.close()
 
 

@@ -8,6 +8,7 @@ from harness import ARCHS, CAPTION, SCREEN, ProgramTestCase, change_prefix
 
 ID_INSTALL, ID_EXIT = 100, 102
 WM_APP = 0x8000
+WM_DPICHANGED = 0x02E0
 ROOT = Path(__file__).resolve().parents[2]
 LOGO = ROOT / "assets" / "logo.jpg"
 # JPEG decoders round the inverse transform and the colour conversion each their own way: the
@@ -86,6 +87,36 @@ class WindowAndProbe(ProgramTestCase):
             self.assertTrue(any(max(p) < 200 for p in border), f"a button's border at y {top}")
         self.assertEqual(at(16, 202), (255, 255, 255), "white between the two slots")
 
+    def test_at_144_dpi_the_design_is_laid_out_for_the_density(self):
+        # 150 %: every place and size is twips x 144 / 1440, rounded to the pixel.
+        change_prefix(self, ARCHS[0], [(r"HKCU\Control Panel\Desktop", "LogPixels", "144", "REG_DWORD")])
+        run = self.new_run(ARCHS[0], "C:\\Pruvolt")
+        run.start()
+        self.assertIsNotNone(run.wait("label", 60000, "錯誤代碼"), "no verdict in the label")
+        state = run.describe()
+        client, window = state["client"], state["window"]
+        self.assertEqual(client[2:], [405, 369])
+        self.assertAlmostEqual(window[0], (SCREEN[0] - window[2]) / 2, delta=1)
+        self.assertEqual(run.control(state, "Button", ID_INSTALL)["rect"], [21, 258, 362, 41])
+        self.assertEqual(run.control(state, "Button", ID_EXIT)["rect"], [21, 309, 362, 41])
+        self.assertEqual(run.control(state, "PruvoltLabel")["rect"], [9, 156, 383, 92])
+        pictures = [c for c in state["controls"] if c["class"] == "PruvoltPicture"]
+        self.assertEqual([c["rect"] for c in pictures],
+                         [[132, 24, 138, 137], [-15, 267, 525, 23], [1, 2, 522, 20], [3, 0, 122, 20]])
+
+        _, _, pixel = run.screenshot("window-144dpi")
+        at = lambda x, y: pixel(client[0] - window[0] + x, client[1] - window[1] + y)  # noqa: E731
+        # The logo drawn at 1.5 times its size: the cylinder's widest row spans 1.5 times the
+        # picture's own span, within a pixel of smoothing on either side.
+        logo_width, logo_height, expected = decode_with_libjpeg(LOGO)
+
+        def span(row):
+            inked = [x for x, p in enumerate(row) if min(p) < 200]
+            return inked[-1] - inked[0] + 1 if inked else 0
+        picture = max(span([expected(x, y) for x in range(logo_width)]) for y in range(logo_height))
+        drawn = max(span([at(132 + x, 24 + y) for x in range(138)]) for y in range(137 - 5))
+        self.assertAlmostEqual(drawn, picture * 1.5, delta=2)
+
     def test_high_contrast_scheme_light_text_on_the_dark_window(self):
         # A high-contrast scheme as Windows sets one: the window-background colour black, the
         # window text white, the buttons alike; no visual style over it.
@@ -115,9 +146,10 @@ class WindowAndProbe(ProgramTestCase):
         run = self.new_run(ARCHS[0], "C:\\Pruvolt")
         run.start()
         self.assertIsNotNone(run.wait("label", 60000, "錯誤代碼"))
-        # Any program of the session may post any message with any number in it: WM_APP + 1, with
-        # an lParam that points nowhere, is handled in turn before the click and changes nothing.
-        for message in (WM_APP + 1, WM_APP + 2):
+        # Any program of the session may post any message with any number in it: WM_APP + 1, and
+        # WM_DPICHANGED, whose lParam Windows makes a pointer, with an lParam that points nowhere,
+        # are handled in turn before the click and change nothing.
+        for message in (WM_APP + 1, WM_APP + 2, WM_DPICHANGED):
             run.post(message, 0, 16)
         run.click(ID_EXIT)
         ended = run.wait("exit", 5000)
