@@ -344,12 +344,23 @@ void Win32Platform::ShowWindow() {
     if (focus_ != nullptr && ::IsWindowVisible(focus_)) {
         ::SetFocus(focus_);
     }
+    // Screen readers learn of the label with the window, and hear the text it shows.
+    const HWND label = ControlWindow(Control::lblMessage);
+    DescribeLabelToScreenReaders(label);
+    const int length = ::GetWindowTextLengthW(label);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextW(label, text.data(), length + 1)));
+    AnnounceLabelText(label, text, announced_);
 }
 
 // --- Controls ----------------------------------------------------------------------------
 
 void Win32Platform::SetLabelText(const std::wstring& text) {
-    ::SetWindowTextW(ControlWindow(Control::lblMessage), text.c_str());
+    const HWND label = ControlWindow(Control::lblMessage);
+    ::SetWindowTextW(label, text.c_str());
+    if (::IsWindowVisible(label)) {
+        AnnounceLabelText(label, text, announced_);  // before the window is shown, it announces
+    }
 }
 
 void Win32Platform::SetVisible(Control control, bool visible) {

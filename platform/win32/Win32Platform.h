@@ -137,6 +137,7 @@ private:
     float windowLeft_ = 0;
     float windowTop_ = 0;
     std::array<float, kControlCount> controlLeft_{};
+    std::wstring announced_;  // the label's text last announced to screen readers
     HWND focus_ = nullptr;    // the control that gets the focus back when the window is activated
     bool reporting_ = false;  // the report of an unexpected error is open
 

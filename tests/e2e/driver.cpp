@@ -5,6 +5,7 @@
 // saves screenshots. It reads one command a line on standard input and answers one line on
 // standard output.
 #include <windows.h>
+#include <oleacc.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -213,6 +214,147 @@ std::wstring MessageBoxPrompt(HWND box) {
         }
     }
     return prompt;
+}
+
+// --- What a screen reader hears ---------------------------------------------------------------
+
+// A live region's change that the program announced, as a screen reader receives it: from an
+// out-of-context WinEvent hook, with the accessible object's name and role at that moment.
+struct Announcement {
+    double ms;  // the driver's clock
+    DWORD process;
+    std::wstring name;
+    long role;
+};
+
+constexpr DWORD kLiveRegionChanged = 0x8019;  // EVENT_OBJECT_LIVEREGIONCHANGED
+
+CRITICAL_SECTION g_announcementsLock;
+std::vector<Announcement> g_announcements;
+HANDLE g_listener = nullptr;
+
+// The name and the role of an accessible object's item; 0 for a role not given.
+void NameAndRole(IAccessible* object, VARIANT item, std::wstring& name, long& role) {
+    BSTR text = nullptr;
+    if (object->get_accName(item, &text) == S_OK && text != nullptr) {
+        name.assign(text, ::SysStringLen(text));
+    }
+    ::SysFreeString(text);
+    VARIANT value;
+    ::VariantInit(&value);
+    role = SUCCEEDED(object->get_accRole(item, &value)) && value.vt == VT_I4 ? value.lVal : 0;
+    ::VariantClear(&value);
+}
+
+void CALLBACK OnLiveRegionChanged(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD,
+                                  DWORD) {
+    Announcement heard{NowMs(), 0, L"", 0};
+    ::GetWindowThreadProcessId(window, &heard.process);
+    IAccessible* accessible = nullptr;
+    VARIANT item;
+    ::VariantInit(&item);
+    if (SUCCEEDED(::AccessibleObjectFromEvent(window, static_cast<DWORD>(object),
+                                              static_cast<DWORD>(child), &accessible, &item)) &&
+        accessible != nullptr) {
+        NameAndRole(accessible, item, heard.name, heard.role);
+        accessible->Release();
+    }
+    ::VariantClear(&item);
+    ::EnterCriticalSection(&g_announcementsLock);
+    g_announcements.push_back(heard);
+    ::LeaveCriticalSection(&g_announcementsLock);
+}
+
+// The listening thread: the hook's events come to it as messages.
+DWORD WINAPI Listen(void* ready) {
+    (void)::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const HWINEVENTHOOK hook =
+        ::SetWinEventHook(kLiveRegionChanged, kLiveRegionChanged, nullptr, OnLiveRegionChanged, 0, 0,
+                          WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS);
+    ::SetEvent(static_cast<HANDLE>(ready));
+    if (hook == nullptr) return 1;
+    MSG msg;
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) ::DispatchMessageW(&msg);
+    return 0;
+}
+
+// The label of the main window, as a screen reader's MSAA and UI Automation clients see it.
+struct UiaElement : IUnknown {  // IUIAutomationElement, as far as it is used here
+    virtual HRESULT STDMETHODCALLTYPE SetFocus() = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetRuntimeId(SAFEARRAY**) = 0;
+    virtual HRESULT STDMETHODCALLTYPE FindFirst(int, IUnknown*, UiaElement**) = 0;
+    virtual HRESULT STDMETHODCALLTYPE FindAll(int, IUnknown*, IUnknown**) = 0;
+    virtual HRESULT STDMETHODCALLTYPE FindFirstBuildCache(int, IUnknown*, IUnknown*, UiaElement**) = 0;
+    virtual HRESULT STDMETHODCALLTYPE FindAllBuildCache(int, IUnknown*, IUnknown*, IUnknown**) = 0;
+    virtual HRESULT STDMETHODCALLTYPE BuildUpdatedCache(IUnknown*, UiaElement**) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetCurrentPropertyValue(int, VARIANT*) = 0;
+};
+struct UiaClient : IUnknown {  // IUIAutomation, as far as it is used here
+    virtual HRESULT STDMETHODCALLTYPE CompareElements(UiaElement*, UiaElement*, BOOL*) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CompareRuntimeIds(SAFEARRAY*, SAFEARRAY*, BOOL*) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetRootElement(UiaElement**) = 0;
+    virtual HRESULT STDMETHODCALLTYPE ElementFromHandle(HWND, UiaElement**) = 0;
+};
+constexpr CLSID kUiaClientClass{0xff48dba4, 0x60ef, 0x4201, {0xaa, 0x87, 0x54, 0x10, 0x3e, 0xef, 0x59, 0x4e}};
+constexpr IID kUiaClientInterface{0x30cbe57d, 0xd9d0, 0x452a, {0xab, 0x13, 0x7a, 0xc5, 0xac, 0x48, 0x25, 0xee}};
+constexpr int kUiaControlType = 30003, kUiaName = 30005, kUiaLiveSetting = 30135;
+
+// A UI Automation property that is a number; -1 when it is not one.
+long UiaNumber(UiaElement* element, int property) {
+    VARIANT value;
+    ::VariantInit(&value);
+    long number = -1;
+    if (SUCCEEDED(element->GetCurrentPropertyValue(property, &value)) && value.vt == VT_I4) {
+        number = value.lVal;
+    }
+    ::VariantClear(&value);
+    return number;
+}
+
+std::string AccessibleLabel(HWND label, bool uia) {
+    (void)::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    std::ostringstream out;
+    IAccessible* accessible = nullptr;
+    if (FAILED(::AccessibleObjectFromWindow(label, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                            reinterpret_cast<void**>(&accessible))) ||
+        accessible == nullptr) {
+        return "error accessible";
+    }
+    VARIANT self;
+    ::VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    std::wstring name;
+    long role = 0;
+    NameAndRole(accessible, self, name, role);
+    accessible->Release();
+    out << "{\"name\":" << Json(name) << ",\"role\":" << role;
+    if (uia) {
+        // UI Automation's view: the control type, the name and the live setting (0 off, 1 polite).
+        UiaClient* client = nullptr;
+        UiaElement* element = nullptr;
+        out << ",\"uia\":";
+        if (SUCCEEDED(::CoCreateInstance(kUiaClientClass, nullptr, CLSCTX_INPROC_SERVER,
+                                         kUiaClientInterface, reinterpret_cast<void**>(&client))) &&
+            SUCCEEDED(client->ElementFromHandle(label, &element)) && element != nullptr) {
+            out << "{\"controlType\":" << UiaNumber(element, kUiaControlType)
+                << ",\"liveSetting\":" << UiaNumber(element, kUiaLiveSetting);
+            VARIANT value;
+            ::VariantInit(&value);
+            std::wstring uiaName;
+            if (SUCCEEDED(element->GetCurrentPropertyValue(kUiaName, &value)) && value.vt == VT_BSTR) {
+                uiaName.assign(value.bstrVal, ::SysStringLen(value.bstrVal));
+            }
+            ::VariantClear(&value);
+            out << ",\"name\":" << Json(uiaName) << "}";
+            element->Release();
+        } else {
+            out << "null";
+        }
+        if (client != nullptr) client->Release();
+    }
+    out << "}";
+    return "ok " + out.str();
 }
 
 // A root key by name, and the registry view it names: HKLM32 and HKLM64 are HKEY_LOCAL_MACHINE in
@@ -531,6 +673,15 @@ std::string Answer(const std::string& line) {
                                                 : INVALID_HANDLE_VALUE;
                 reached = reader != INVALID_HANDLE_VALUE;
                 if (reader != INVALID_HANDLE_VALUE) ::CloseHandle(reader);
+            } else if (what == "announced") {
+                // announced <n>: the listener has heard n live regions' changes of the program.
+                std::size_t heard = 0;
+                ::EnterCriticalSection(&g_announcementsLock);
+                for (const Announcement& announcement : g_announcements) {
+                    if (announcement.process == g_process.id) ++heard;
+                }
+                ::LeaveCriticalSection(&g_announcementsLock);
+                reached = heard >= static_cast<std::size_t>(std::atoi(unescaped.c_str()));
             } else if (what == "msgbox") {
                 reached = FindTopWindow(L"#32770", true) != nullptr;
             } else if (what == "exit") {
@@ -679,6 +830,44 @@ std::string Answer(const std::string& line) {
         if (!commandText.empty() && commandText[0] == ' ') commandText.erase(0, 1);
         return RunToEnd(FromUtf8(commandText), timeout);
     }
+    if (command == "listen") {
+        // listen: from now on, every live region's change that any program announces is heard
+        // (an out-of-context WinEvent hook, as a screen reader sets one).
+        if (g_listener == nullptr) {
+            const HANDLE ready = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+            g_listener = ::CreateThread(nullptr, 0, Listen, ready, 0, nullptr);
+            if (g_listener == nullptr) return "error thread";
+            ::WaitForSingleObject(ready, INFINITE);
+            ::CloseHandle(ready);
+            if (::WaitForSingleObject(g_listener, 0) == WAIT_OBJECT_0) return "error hook";
+        }
+        return "ok";
+    }
+    if (command == "announcements") {
+        // announcements: what the program under test announced since it started, as JSON:
+        // [milliseconds since start, accessible name, role] each.
+        std::ostringstream out;
+        out << "ok [";
+        bool first = true;
+        ::EnterCriticalSection(&g_announcementsLock);
+        for (const Announcement& heard : g_announcements) {
+            if (heard.process != g_process.id) continue;
+            out << (first ? "" : ",") << "[" << static_cast<long long>(heard.ms - g_process.startMs) << ","
+                << Json(heard.name) << "," << heard.role << "]";
+            first = false;
+        }
+        ::LeaveCriticalSection(&g_announcementsLock);
+        return out.str() + "]";
+    }
+    if (command == "accessible" || command == "uia") {
+        // accessible: the label's accessible name and role (MSAA); uia: UI Automation's view too.
+        const HWND window = MainWindow();
+        if (window == nullptr) return "none";
+        for (const Child& child : Descendants(window)) {
+            if (ClassName(child.window) == L"PruvoltLabel") return AccessibleLabel(child.window, command == "uia");
+        }
+        return "none";
+    }
     if (command == "kill") {
         if (g_process.handle != nullptr) ::TerminateProcess(g_process.handle, 99);
         return "ok";
@@ -699,6 +888,7 @@ int main() {
         ::SetProcessDPIAware();
     }
     ::QueryPerformanceFrequency(&g_frequency);
+    ::InitializeCriticalSection(&g_announcementsLock);
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     char buffer[8192];
     while (std::fgets(buffer, sizeof(buffer), stdin) != nullptr) {

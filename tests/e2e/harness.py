@@ -523,6 +523,19 @@ class Run:
     def label(self):
         return self.control(self.describe(), "PruvoltLabel")["text"]
 
+    def announcements(self):
+        """The live regions' changes the program announced since it started, as the driver's
+        listener heard them (see "listen"): [ms since start, accessible name, role] each."""
+        answer = self.driver.ask("announcements")
+        assert answer.startswith("ok "), answer
+        return json.loads(answer[3:])
+
+    def accessible(self):
+        """The label's accessible name and role, as a screen reader's MSAA client reads them."""
+        answer = self.driver.ask("accessible")
+        assert answer.startswith("ok "), answer
+        return json.loads(answer[3:])
+
     def click(self, control_id):
         assert self.driver.ask(f"click {control_id}") == "ok"
 

@@ -7,6 +7,7 @@ from pathlib import Path
 from harness import ARCHS, CAPTION, SCREEN, ProgramTestCase, change_prefix
 
 ID_INSTALL, ID_EXIT = 100, 102
+PROBING_TEXT = "\r\n正在測試連線資料中...\r\n請稍候..."
 WM_APP = 0x8000
 WM_DPICHANGED = 0x02E0
 ROOT = Path(__file__).resolve().parents[2]
@@ -86,6 +87,31 @@ class WindowAndProbe(ProgramTestCase):
             border = [at(x, top + 13) for x in range(13, 18)]
             self.assertTrue(any(max(p) < 200 for p in border), f"a button's border at y {top}")
         self.assertEqual(at(16, 202), (255, 255, 255), "white between the two slots")
+
+    def test_screen_readers_hear_each_new_text_of_the_label_once(self):
+        run = self.new_run(ARCHS[0], "C:\\Pruvolt")
+        # An out-of-context WinEvent hook, as a screen reader sets one, before the program starts.
+        self.assertEqual(run.driver.ask("listen"), "ok")
+        run.start()
+        self.assertIsNotNone(run.wait("announced", 60000, 2), "the verdict was not announced")
+        verdict = run.label()
+        self.assertTrue(verdict.startswith("錯誤代碼 ("), verdict)
+        # Each as its accessible object was named when the listener asked for it: the probing
+        # text's name may already be the verdict when the probe was quicker than the question.
+        names = [name for _, name, _ in run.announcements()]
+        self.assertEqual(len(names), 2, names)
+        self.assertIn(names[0], (PROBING_TEXT, verdict))
+        self.assertEqual(names[1], verdict)
+        self.assertEqual(run.accessible()["name"], verdict, "the label's accessible name")
+
+        # Ten seconds of animation, the label rewritten at every tick of 30 ms: its status is
+        # announced once, when it first appears.
+        run.click(ID_INSTALL)
+        self.assertIsNotNone(run.wait("announced", 20000, 3), "the installation's status was not announced")
+        self.assertIsNotNone(run.wait("exit", 30000), "the program did not end after the launch")
+        names = [name for _, name, _ in run.announcements()]
+        self.assertEqual(len(names), 3, names)
+        self.assertTrue(names[2].startswith("驅動程式安裝中，請稍候."), names[2])
 
     def test_at_144_dpi_the_design_is_laid_out_for_the_density(self):
         # 150 %: every place and size is twips x 144 / 1440, rounded to the pixel.
