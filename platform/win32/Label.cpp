@@ -1,4 +1,4 @@
-// The status label's line breaking and painting.
+// The status label: its line breaking, its painting, and what screen readers are told of it.
 #include "platform/win32/Label.h"
 
 #include <oleacc.h>
