@@ -143,6 +143,23 @@ class WindowAndProbe(ProgramTestCase):
         drawn = max(span([at(132 + x, 24 + y) for x in range(138)]) for y in range(137 - 5))
         self.assertAlmostEqual(drawn, picture * 1.5, delta=2)
 
+        # The logic's twips, converted at this density only by the platform: out of sight at
+        # -20000 twips is -2000 pixels, and the highlight steps 200 twips, 20 pixels, a tick.
+        run.click(ID_INSTALL)
+        self.assertIsNotNone(run.wait("offscreen", 20000), "the window was not moved out of sight")
+        self.assertEqual(run.describe()["window"][0], -2000)
+        self.assertEqual(run.driver.ask("moveto 100 100"), "ok")
+        self.assertIsNotNone(run.wait("ticks", 10000, 2), "the animation does not run")
+        _, _, pixel = run.screenshot("window-144dpi-installing")
+        state = run.describe()
+        client, window = state["client"], state["window"]
+        strip = [pixel(client[0] - window[0] + x, client[1] - window[1] + 278) for x in range(0, 405, 15)]
+        self.assertTrue(all(p[2] > 150 and p[0] < 120 for p in strip), f"a blue bar across the window: {strip}")
+        # From its first place, 30 twips, and from the wrap to minus its width, 1215 twips, both
+        # rounded away from zero: 3, -122 or 19 pixels, and 20 more at each step.
+        flash = [c for c in state["controls"] if c["class"] == "PruvoltPicture" and c["depth"] == 3][0]
+        self.assertIn(flash["rect"][0] % 20, (3, 18, 19), flash["rect"])
+
     def test_high_contrast_scheme_light_text_on_the_dark_window(self):
         # A high-contrast scheme as Windows sets one: the window-background colour black, the
         # window text white, the buttons alike; no visual style over it.
