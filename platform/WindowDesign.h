@@ -5,12 +5,19 @@
 
 namespace pruvolt {
 
-inline constexpr int kTwipsPerPixel = 15;  // the design density, 96 dots per inch
+inline constexpr int kTwipsPerInch = 1440;
+inline constexpr int kDesignDpi = 96;  // the design's density: 15 twips a pixel
 
-// Twips to device pixels at the design density, rounded to the nearest pixel.
-constexpr int ToPixels(float twips) {
-    const float pixels = twips / kTwipsPerPixel;
-    return static_cast<int>(pixels < 0 ? pixels - 0.5f : pixels + 0.5f);
+// Twips to device pixels at `dpi` dots per inch, rounded to the nearest pixel (halves away from
+// zero, as MulDiv rounds).
+constexpr int ToPixels(double twips, int dpi) {
+    const double pixels = twips * dpi / kTwipsPerInch;
+    return static_cast<int>(pixels < 0 ? pixels - 0.5 : pixels + 0.5);
+}
+
+// Device pixels at `dpi` dots per inch to twips.
+constexpr float ToTwips(int pixels, int dpi) {
+    return static_cast<float>(static_cast<double>(pixels) * kTwipsPerInch / dpi);
 }
 
 struct Box {

@@ -67,6 +67,13 @@ struct GdiTraits {
 using UniqueFont = Unique<HFONT, GdiTraits<HFONT>>;
 using UniqueBitmap = Unique<HBITMAP, GdiTraits<HBITMAP>>;
 
+// An icon that LoadImageW made for us (not shared).
+struct IconTraits {
+    static HICON Invalid() { return nullptr; }
+    static void Close(HICON icon) { ::DestroyIcon(icon); }
+};
+using UniqueIcon = Unique<HICON, IconTraits>;
+
 // A memory device context from CreateCompatibleDC.
 struct MemoryDcTraits {
     static HDC Invalid() { return nullptr; }

@@ -1,7 +1,10 @@
-// The status label's line breaking and painting.
+// The status label: its line breaking, its painting, and what screen readers are told of it.
 #include "platform/win32/Label.h"
 
+#include <oleacc.h>
+
 #include <string>
+#include <string_view>
 
 #include "platform/LineBreaking.h"
 #include "platform/win32/ControlClass.h"
@@ -96,7 +99,56 @@ LRESULT CALLBACK LabelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     }
 }
 
+// The accessibility services' identifiers, as the SDK's oleacc.h and UIAutomationCoreApi.h give
+// them; spelled out here so that no import library is needed for them.
+constexpr CLSID kAccPropServicesClass{
+    0xb5f8350b, 0x0548, 0x48b1, {0xa6, 0xee, 0x88, 0xbd, 0x00, 0xb4, 0xa5, 0xe7}};
+constexpr IID kAccPropServicesInterface{
+    0x6e26e776, 0x04f0, 0x495d, {0x80, 0xe4, 0x33, 0x30, 0x35, 0x2e, 0x31, 0x69}};
+constexpr GUID kRoleProperty{  // PROPID_ACC_ROLE
+    0xcb905ff2, 0x7bd1, 0x4c05, {0xb3, 0xc8, 0xe6, 0xc2, 0x41, 0x36, 0x4d, 0x70}};
+constexpr GUID kLiveSettingProperty{  // LiveSetting_Property_GUID
+    0xc12bcd8e, 0x2a8e, 0x4950, {0x8a, 0xe7, 0x36, 0x25, 0x11, 0x1d, 0x58, 0xeb}};
+constexpr LONG kLiveSettingPolite = 1;
+constexpr DWORD kLiveRegionChanged = 0x8019;  // EVENT_OBJECT_LIVEREGIONCHANGED, from Windows 8
+
+VARIANT Int32Variant(LONG value) {
+    VARIANT variant;
+    ::VariantInit(&variant);
+    variant.vt = VT_I4;
+    variant.lVal = value;
+    return variant;
+}
+
+std::wstring_view WithoutFinalStops(std::wstring_view text) {
+    const std::size_t end = text.find_last_not_of(L'.');
+    return text.substr(0, end == std::wstring_view::npos ? 0 : end + 1);
+}
+
 }  // namespace
+
+void DescribeLabelToScreenReaders(HWND label) {
+    IAccPropServices* services = nullptr;
+    if (FAILED(::CoCreateInstance(kAccPropServicesClass, nullptr, CLSCTX_INPROC_SERVER,
+                                  kAccPropServicesInterface, reinterpret_cast<void**>(&services)))) {
+        return;
+    }
+    // Annotations of the system's own proxy for the window, which names it by its window text.
+    // Each answer is let go: a refusal leaves the label readable by that text.
+    (void)services->SetHwndProp(label, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                                kRoleProperty, Int32Variant(ROLE_SYSTEM_STATICTEXT));
+    (void)services->SetHwndProp(label, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                                kLiveSettingProperty, Int32Variant(kLiveSettingPolite));
+    services->Release();
+}
+
+void AnnounceLabelText(HWND label, const std::wstring& text, std::wstring& announced) {
+    if (!announced.empty() && WithoutFinalStops(text) == WithoutFinalStops(announced)) {
+        return;
+    }
+    announced = text;
+    ::NotifyWinEvent(kLiveRegionChanged, label, OBJID_CLIENT, CHILDID_SELF);
+}
 
 void RegisterLabelClass(HINSTANCE instance) {
     RegisterControlClass(instance, kLabelClass, LabelProc, nullptr);  // draws no background

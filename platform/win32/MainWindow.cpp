@@ -2,6 +2,9 @@
 // the window's and the controls' operations (position, texts, visibility, timers, message boxes).
 #include "platform/win32/Win32Platform.h"
 
+#include <utility>
+
+#include "platform/win32/Dpi.h"
 #include "platform/win32/Errors.h"
 #include "platform/win32/JpegResource.h"
 #include "platform/win32/Label.h"
@@ -19,8 +22,6 @@ constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCH
 
 // Button ids stay clear of IDOK and IDCANCEL, which the dialog manager sends for Enter and Escape.
 constexpr int kButtonIdBase = 100;
-
-constexpr float kTwipsPerPixelFloat = static_cast<float>(kTwipsPerPixel);
 
 std::size_t Index(Control control) {
     return static_cast<std::size_t>(control);
@@ -80,10 +81,11 @@ void Win32Platform::LoadImages() {
 }
 
 HWND Win32Platform::CreateChild(const wchar_t* windowClass, const wchar_t* text, DWORD style,
-                                HWND parent, int left, int top, int width, int height, int id) {
+                                HWND parent, int id) {
+    // Placed by LayOut, at the window's density.
     const HWND child = ::CreateWindowExW(
-        0, windowClass, text, WS_CHILD | WS_CLIPSIBLINGS | style, left, top, width, height,
-        parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
+        0, windowClass, text, WS_CHILD | WS_CLIPSIBLINGS | style, 0, 0, 0, 0, parent,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
     if (child == nullptr) {
         throw ErrorFromWin32(::GetLastError());
     }
@@ -91,22 +93,14 @@ HWND Win32Platform::CreateChild(const wchar_t* windowClass, const wchar_t* text,
 }
 
 void Win32Platform::CreateMainWindow() {
-    const HICON bigIcon = static_cast<HICON>(
-        LoadImageResource(instance_, IDI_PROGRAM, IMAGE_ICON, ::GetSystemMetrics(SM_CXICON),
-                          ::GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
-    const HICON smallIcon = static_cast<HICON>(
-        LoadImageResource(instance_, IDI_PROGRAM, IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
-                          ::GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
-    background_ = static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH));
-
     WNDCLASSEXW mainClass{};
     mainClass.cbSize = sizeof(mainClass);
     mainClass.lpfnWndProc = WindowProc;
     mainClass.hInstance = instance_;
-    mainClass.hIcon = bigIcon;
-    mainClass.hIconSm = smallIcon;
     mainClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    mainClass.hbrBackground = background_;
+    // The window-background colour, white in the default scheme: a high-contrast scheme gives
+    // its own, on which the label draws the window-text colour.
+    mainClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     mainClass.lpszClassName = kMainClass;
     if (::RegisterClassExW(&mainClass) == 0) {
         throw ErrorFromWin32(::GetLastError());
@@ -114,75 +108,112 @@ void Win32Platform::CreateMainWindow() {
     RegisterPictureClass(instance_);
     RegisterLabelClass(instance_);
 
-    RECT frame{0, 0, ToPixels(static_cast<float>(design_.clientWidth)),
-               ToPixels(static_cast<float>(design_.clientHeight))};
-    ::AdjustWindowRectEx(&frame, kMainStyle, FALSE, 0);
-    window_ = ::CreateWindowExW(0, kMainClass, design_.caption, kMainStyle, 0, 0,
-                                frame.right - frame.left, frame.bottom - frame.top, nullptr,
+    // Made first, then laid out for the density of the monitor it stands on.
+    window_ = ::CreateWindowExW(0, kMainClass, design_.caption, kMainStyle, 0, 0, 0, 0, nullptr,
                                 nullptr, instance_, this);
     if (window_ == nullptr) {
         throw ErrorFromWin32(::GetLastError());
     }
 
     LoadImages();
-    const auto px = [](int twips) { return ToPixels(static_cast<float>(twips)); };
-    const auto create = [&](const wchar_t* windowClass, const wchar_t* text, DWORD style,
-                            HWND parent, const Box& box, int id) {
-        return CreateChild(windowClass, text, style, parent, px(box.left), px(box.top),
-                           px(box.width), px(box.height), id);
-    };
-
-    const HWND logo = create(kPictureClass, L"", WS_VISIBLE, window_, design_.imgLogo, 0);
-    SetPicture(logo, logo_.Get());
+    logoWindow_ = CreateChild(kPictureClass, L"", WS_VISIBLE, window_, 0);
+    SetPicture(logoWindow_, logo_.Get());
     auto& c = controls_;
-    c[Index(Control::lblMessage)] =
-        create(kLabelClass, L"", WS_VISIBLE, window_, design_.lblMessage, 0);
+    c[Index(Control::lblMessage)] = CreateChild(kLabelClass, L"", WS_VISIBLE, window_, 0);
     c[Index(Control::cmdInstall0)] =
-        create(L"BUTTON", design_.installCaption, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, window_,
-               design_.cmdInstall0, kButtonIdBase + 0);
-    c[Index(Control::picProgress)] =
-        create(kPictureClass, L"", WS_CLIPCHILDREN, window_, design_.picProgress, 0);
-    c[Index(Control::picProgressInner)] =
-        create(kPictureClass, L"", WS_VISIBLE | WS_CLIPCHILDREN, c[Index(Control::picProgress)],
-               design_.picProgressInner, 0);
+        CreateChild(L"BUTTON", design_.installCaption, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+                    window_, kButtonIdBase + 0);
+    c[Index(Control::picProgress)] = CreateChild(kPictureClass, L"", WS_CLIPCHILDREN, window_, 0);
+    c[Index(Control::picProgressInner)] = CreateChild(
+        kPictureClass, L"", WS_VISIBLE | WS_CLIPCHILDREN, c[Index(Control::picProgress)], 0);
     c[Index(Control::imgProgressFlash)] =
-        create(kPictureClass, L"", WS_VISIBLE, c[Index(Control::picProgressInner)],
-               design_.imgProgressFlash, 0);
+        CreateChild(kPictureClass, L"", WS_VISIBLE, c[Index(Control::picProgressInner)], 0);
     c[Index(Control::cmdInstall2)] =
-        create(L"BUTTON", design_.exitCaption, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, window_,
-               design_.cmdInstall2, kButtonIdBase + 2);
+        CreateChild(L"BUTTON", design_.exitCaption, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+                    window_, kButtonIdBase + 2);
 
     SetPicture(c[Index(Control::picProgress)], progressFrame_.Get());
     SetPicture(c[Index(Control::picProgressInner)], progressFill_.Get());
     SetPicture(c[Index(Control::imgProgressFlash)], progressFlash_.Get());
 
-    // Z-order, top first, which is also the tab order: the logo over the label's top rows, the
-    // install button over the strip.
+    // Z-order, top first, which is also the tab order: the label over the logo's bottom rows, which
+    // are white, so that the first line of the label's text is read whole; the install button over
+    // the strip.
     HWND after = HWND_TOP;
-    for (const HWND child : {logo, c[Index(Control::lblMessage)], c[Index(Control::cmdInstall0)],
-                             c[Index(Control::picProgress)], c[Index(Control::cmdInstall2)]}) {
+    for (const HWND child : {c[Index(Control::lblMessage)], logoWindow_,
+                             c[Index(Control::cmdInstall0)], c[Index(Control::picProgress)],
+                             c[Index(Control::cmdInstall2)]}) {
         ::SetWindowPos(child, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         after = child;
     }
-
-    labelFont_.Reset(::CreateFontW(-MulDiv(design_.labelFontPoints, 96, 72), 0, 0, 0, FW_NORMAL,
-                                   FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                                   CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
-                                   design_.labelFontFace));
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof(metrics);
-    if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
-        buttonFont_.Reset(::CreateFontIndirectW(&metrics.lfMessageFont));
-    }
-    ::SendMessageW(c[Index(Control::lblMessage)], WM_SETFONT,
-                   reinterpret_cast<WPARAM>(labelFont_.Get()), FALSE);
-    const HFONT buttonFont =
-        buttonFont_ ? buttonFont_.Get() : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
-    for (const Control button : {Control::cmdInstall0, Control::cmdInstall2}) {
-        ::SendMessageW(ControlWindow(button), WM_SETFONT, reinterpret_cast<WPARAM>(buttonFont),
-                       FALSE);
-    }
+    LayOut();
     focus_ = c[Index(Control::cmdInstall0)];
+}
+
+void Win32Platform::LayOut() {
+    dpi_ = WindowDpi(window_);
+    RECT frame{0, 0, Pixels(design_.clientWidth), Pixels(design_.clientHeight)};
+    AdjustWindowRectForDpi(frame, kMainStyle, dpi_);
+    ::SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    const auto place = [this](HWND child, const Box& box, float left) {
+        ::SetWindowPos(child, nullptr, Pixels(left), Pixels(box.top), Pixels(box.width),
+                       Pixels(box.height), SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    place(logoWindow_, design_.imgLogo, static_cast<float>(design_.imgLogo.left));
+    for (std::size_t i = 0; i < kControlCount; ++i) {
+        place(controls_[i], DesignBox(static_cast<Control>(i)), controlLeft_[i]);
+    }
+
+    // The fonts and the icons at this density; each old one goes once its successor is in place.
+    UniqueFont labelFont(::CreateFontW(
+        -MulDiv(design_.labelFontPoints, dpi_, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+        ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+        DEFAULT_PITCH | FF_SWISS, design_.labelFontFace));
+    ::SendMessageW(ControlWindow(Control::lblMessage), WM_SETFONT,
+                   reinterpret_cast<WPARAM>(labelFont.Get()), TRUE);
+    labelFont_ = std::move(labelFont);
+    LOGFONTW messageFont{};
+    UniqueFont buttonFont(MessageFont(messageFont, dpi_) ? ::CreateFontIndirectW(&messageFont)
+                                                         : nullptr);
+    const HFONT shownFont =
+        buttonFont ? buttonFont.Get() : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
+    for (const Control button : {Control::cmdInstall0, Control::cmdInstall2}) {
+        ::SendMessageW(ControlWindow(button), WM_SETFONT, reinterpret_cast<WPARAM>(shownFont), TRUE);
+    }
+    buttonFont_ = std::move(buttonFont);
+
+    const auto loadIcon = [this](int widthMetric, int heightMetric) {
+        return UniqueIcon(static_cast<HICON>(LoadImageResource(
+            instance_, IDI_PROGRAM, IMAGE_ICON, SystemMetric(widthMetric, dpi_),
+            SystemMetric(heightMetric, dpi_), LR_DEFAULTCOLOR)));
+    };
+    UniqueIcon bigIcon = loadIcon(SM_CXICON, SM_CYICON);
+    UniqueIcon smallIcon = loadIcon(SM_CXSMICON, SM_CYSMICON);
+    ::SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon.Get()));
+    ::SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon.Get()));
+    bigIcon_ = std::move(bigIcon);
+    smallIcon_ = std::move(smallIcon);
+}
+
+void Win32Platform::ChangeDpi() {
+    // Laid out again about the window's centre. The message's suggested rectangle is not read: it
+    // comes as a pointer, which a message sent or posted by another program could make point
+    // anywhere, and the window's size follows from the design alone.
+    RECT before;
+    ::GetWindowRect(window_, &before);
+    LayOut();
+    RECT now;
+    ::GetWindowRect(window_, &now);
+    const int left = (before.left + before.right - (now.right - now.left)) / 2;
+    const int top = (before.top + before.bottom - (now.bottom - now.top)) / 2;
+    if (left != now.left || top != now.top) {
+        ::SetWindowPos(window_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        windowLeft_ = Twips(left);
+        windowTop_ = Twips(top);
+    }
+    ::InvalidateRect(window_, nullptr, TRUE);
 }
 
 LRESULT CALLBACK Win32Platform::WindowProc(HWND window, UINT message, WPARAM wParam,
@@ -243,8 +274,11 @@ LRESULT Win32Platform::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             ::SetFocus(focus_);
         }
         return 0;
+    case WM_DPICHANGED:
+        ChangeDpi();
+        return 0;
     case WM_CTLCOLORBTN:
-        return reinterpret_cast<LRESULT>(background_);
+        return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_WINDOW));
     case WM_CLOSE:
         // The close box ends the program; no handler of the logic runs. Under the report of an
         // unexpected error it does nothing: that report ends the program itself.
@@ -260,29 +294,29 @@ LRESULT Win32Platform::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 // --- Window ------------------------------------------------------------------------------
 
 float Win32Platform::ScreenWidth() {
-    return static_cast<float>(::GetSystemMetrics(SM_CXSCREEN)) * kTwipsPerPixelFloat;
+    return Twips(::GetSystemMetrics(SM_CXSCREEN));
 }
 
 float Win32Platform::ScreenHeight() {
-    return static_cast<float>(::GetSystemMetrics(SM_CYSCREEN)) * kTwipsPerPixelFloat;
+    return Twips(::GetSystemMetrics(SM_CYSCREEN));
 }
 
 float Win32Platform::WindowWidth() {
     RECT rect;
     ::GetWindowRect(window_, &rect);
-    return static_cast<float>(rect.right - rect.left) * kTwipsPerPixelFloat;
+    return Twips(rect.right - rect.left);
 }
 
 float Win32Platform::WindowHeight() {
     RECT rect;
     ::GetWindowRect(window_, &rect);
-    return static_cast<float>(rect.bottom - rect.top) * kTwipsPerPixelFloat;
+    return Twips(rect.bottom - rect.top);
 }
 
 void Win32Platform::MoveWindowTo(float left, float top) {
     windowLeft_ = left;
     windowTop_ = top;
-    ::SetWindowPos(window_, nullptr, ToPixels(left), ToPixels(top), 0, 0,
+    ::SetWindowPos(window_, nullptr, Pixels(left), Pixels(top), 0, 0,
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -310,12 +344,23 @@ void Win32Platform::ShowWindow() {
     if (focus_ != nullptr && ::IsWindowVisible(focus_)) {
         ::SetFocus(focus_);
     }
+    // Screen readers learn of the label with the window, and hear the text it shows.
+    const HWND label = ControlWindow(Control::lblMessage);
+    DescribeLabelToScreenReaders(label);
+    const int length = ::GetWindowTextLengthW(label);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextW(label, text.data(), length + 1)));
+    AnnounceLabelText(label, text, announced_);
 }
 
 // --- Controls ----------------------------------------------------------------------------
 
 void Win32Platform::SetLabelText(const std::wstring& text) {
-    ::SetWindowTextW(ControlWindow(Control::lblMessage), text.c_str());
+    const HWND label = ControlWindow(Control::lblMessage);
+    ::SetWindowTextW(label, text.c_str());
+    if (::IsWindowVisible(label)) {
+        AnnounceLabelText(label, text, announced_);  // before the window is shown, it announces
+    }
 }
 
 void Win32Platform::SetVisible(Control control, bool visible) {
@@ -338,15 +383,15 @@ float Win32Platform::ControlLeft(Control control) {
 
 void Win32Platform::SetControlLeft(Control control, float twips) {
     controlLeft_[Index(control)] = twips;
-    const int top = ToPixels(static_cast<float>(DesignBox(control).top));
-    ::SetWindowPos(ControlWindow(control), nullptr, ToPixels(twips), top, 0, 0,
+    const int top = Pixels(DesignBox(control).top);
+    ::SetWindowPos(ControlWindow(control), nullptr, Pixels(twips), top, 0, 0,
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 float Win32Platform::ControlWidth(Control control) {
     RECT rect;
     ::GetWindowRect(ControlWindow(control), &rect);
-    return static_cast<float>(rect.right - rect.left) * kTwipsPerPixelFloat;
+    return Twips(rect.right - rect.left);
 }
 
 void Win32Platform::SetTimerEnabled(Timer timer, bool enabled) {

@@ -2,6 +2,7 @@
 #include "platform/win32/PictureBox.h"
 
 #include "platform/win32/ControlClass.h"
+#include "platform/win32/Dpi.h"
 #include "platform/win32/Handles.h"
 #include "platform/win32/MessageLoop.h"
 
@@ -23,7 +24,18 @@ void Paint(HWND window) {
         return;  // nothing to draw with; the box keeps its background
     }
     const ScopedSelectObject select(memory.Get(), bitmap);
-    ::BitBlt(paint.Dc(), 0, 0, info.bmWidth, info.bmHeight, memory.Get(), 0, 0, SRCCOPY);
+    // The pictures are made for 96 dpi: at another density they are drawn at its scale, smoothed.
+    const int dpi = WindowDpi(window);
+    const int width = ::MulDiv(info.bmWidth, dpi, USER_DEFAULT_SCREEN_DPI);
+    const int height = ::MulDiv(info.bmHeight, dpi, USER_DEFAULT_SCREEN_DPI);
+    if (width == info.bmWidth && height == info.bmHeight) {
+        ::BitBlt(paint.Dc(), 0, 0, width, height, memory.Get(), 0, 0, SRCCOPY);
+        return;
+    }
+    ::SetStretchBltMode(paint.Dc(), HALFTONE);
+    ::SetBrushOrgEx(paint.Dc(), 0, 0, nullptr);
+    ::StretchBlt(paint.Dc(), 0, 0, width, height, memory.Get(), 0, 0, info.bmWidth, info.bmHeight,
+                 SRCCOPY);
 }
 
 LRESULT CALLBACK PictureProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {

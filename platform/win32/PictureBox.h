@@ -1,5 +1,6 @@
-// The picture box: a child window that draws its bitmap unscaled at its top left corner on the
-// window-background colour, clipped to the box. It lets the mouse through to what lies beneath.
+// The picture box: a child window that draws its bitmap at its top left corner on the
+// window-background colour, clipped to the box: unscaled at 96 dpi, at another density scaled to
+// it, smoothly. It lets the mouse through to what lies beneath.
 #pragma once
 
 #include <windows.h>

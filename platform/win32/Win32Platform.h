@@ -117,7 +117,14 @@ private:
     void CreateMainWindow();
     void LoadImages();
     HWND CreateChild(const wchar_t* windowClass, const wchar_t* text, DWORD style, HWND parent,
-                     int left, int top, int width, int height, int id);
+                     int id);
+    // Sizes the window and places every control for the density of the window's monitor, with
+    // the fonts and the icons at that density.
+    void LayOut();
+    void ChangeDpi();
+    // The logic's twips and the window's pixels, at the window's density.
+    int Pixels(double twips) const { return ToPixels(twips, dpi_); }
+    float Twips(int pixels) const { return ToTwips(pixels, dpi_); }
     HWND ControlWindow(Control control) const { return controls_[static_cast<std::size_t>(control)]; }
     const Box& DesignBox(Control control) const;
     void MoveWindowTo(float left, float top);
@@ -131,21 +138,25 @@ private:
     FormEvents* events_ = nullptr;
     HWND window_ = nullptr;
     std::array<HWND, kControlCount> controls_{};
+    HWND logoWindow_ = nullptr;
+    int dpi_ = kDesignDpi;
     // Positions as the logic set them, in twips: the window's device pixels round them.
     float windowLeft_ = 0;
     float windowTop_ = 0;
     std::array<float, kControlCount> controlLeft_{};
+    std::wstring announced_;  // the label's text last announced to screen readers
     HWND focus_ = nullptr;    // the control that gets the focus back when the window is activated
     bool reporting_ = false;  // the report of an unexpected error is open
 
     UniqueHandle instanceMutex_;
     UniqueFont labelFont_;
     UniqueFont buttonFont_;
+    UniqueIcon bigIcon_;
+    UniqueIcon smallIcon_;
     UniqueBitmap logo_;
     UniqueBitmap progressFrame_;
     UniqueBitmap progressFill_;
     UniqueBitmap progressFlash_;
-    HBRUSH background_ = nullptr;  // stock, not owned
 
     // Where a run with a switch writes its lines.
     enum class Output { Undecided, None, Discard, File, Console };

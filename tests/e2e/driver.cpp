@@ -8,9 +8,11 @@
 #include <wincrypt.h>
 
 #include <sddl.h>
+#include <oleacc.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -217,6 +219,147 @@ std::wstring MessageBoxPrompt(HWND box) {
     return prompt;
 }
 
+// --- What a screen reader hears ---------------------------------------------------------------
+
+// A live region's change that the program announced, as a screen reader receives it: from an
+// out-of-context WinEvent hook, with the accessible object's name and role at that moment.
+struct Announcement {
+    double ms;  // the driver's clock
+    DWORD process;
+    std::wstring name;
+    long role;
+};
+
+constexpr DWORD kLiveRegionChanged = 0x8019;  // EVENT_OBJECT_LIVEREGIONCHANGED
+
+CRITICAL_SECTION g_announcementsLock;
+std::vector<Announcement> g_announcements;
+HANDLE g_listener = nullptr;
+
+// The name and the role of an accessible object's item; 0 for a role not given.
+void NameAndRole(IAccessible* object, VARIANT item, std::wstring& name, long& role) {
+    BSTR text = nullptr;
+    if (object->get_accName(item, &text) == S_OK && text != nullptr) {
+        name.assign(text, ::SysStringLen(text));
+    }
+    ::SysFreeString(text);
+    VARIANT value;
+    ::VariantInit(&value);
+    role = SUCCEEDED(object->get_accRole(item, &value)) && value.vt == VT_I4 ? value.lVal : 0;
+    ::VariantClear(&value);
+}
+
+void CALLBACK OnLiveRegionChanged(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD,
+                                  DWORD) {
+    Announcement heard{NowMs(), 0, L"", 0};
+    ::GetWindowThreadProcessId(window, &heard.process);
+    IAccessible* accessible = nullptr;
+    VARIANT item;
+    ::VariantInit(&item);
+    if (SUCCEEDED(::AccessibleObjectFromEvent(window, static_cast<DWORD>(object),
+                                              static_cast<DWORD>(child), &accessible, &item)) &&
+        accessible != nullptr) {
+        NameAndRole(accessible, item, heard.name, heard.role);
+        accessible->Release();
+    }
+    ::VariantClear(&item);
+    ::EnterCriticalSection(&g_announcementsLock);
+    g_announcements.push_back(heard);
+    ::LeaveCriticalSection(&g_announcementsLock);
+}
+
+// The listening thread: the hook's events come to it as messages.
+DWORD WINAPI Listen(void* ready) {
+    (void)::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const HWINEVENTHOOK hook =
+        ::SetWinEventHook(kLiveRegionChanged, kLiveRegionChanged, nullptr, OnLiveRegionChanged, 0, 0,
+                          WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS);
+    ::SetEvent(static_cast<HANDLE>(ready));
+    if (hook == nullptr) return 1;
+    MSG msg;
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) ::DispatchMessageW(&msg);
+    return 0;
+}
+
+// The label of the main window, as a screen reader's MSAA and UI Automation clients see it.
+struct UiaElement : IUnknown {  // IUIAutomationElement, as far as it is used here
+    virtual HRESULT STDMETHODCALLTYPE SetFocus() = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetRuntimeId(SAFEARRAY**) = 0;
+    virtual HRESULT STDMETHODCALLTYPE FindFirst(int, IUnknown*, UiaElement**) = 0;
+    virtual HRESULT STDMETHODCALLTYPE FindAll(int, IUnknown*, IUnknown**) = 0;
+    virtual HRESULT STDMETHODCALLTYPE FindFirstBuildCache(int, IUnknown*, IUnknown*, UiaElement**) = 0;
+    virtual HRESULT STDMETHODCALLTYPE FindAllBuildCache(int, IUnknown*, IUnknown*, IUnknown**) = 0;
+    virtual HRESULT STDMETHODCALLTYPE BuildUpdatedCache(IUnknown*, UiaElement**) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetCurrentPropertyValue(int, VARIANT*) = 0;
+};
+struct UiaClient : IUnknown {  // IUIAutomation, as far as it is used here
+    virtual HRESULT STDMETHODCALLTYPE CompareElements(UiaElement*, UiaElement*, BOOL*) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CompareRuntimeIds(SAFEARRAY*, SAFEARRAY*, BOOL*) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetRootElement(UiaElement**) = 0;
+    virtual HRESULT STDMETHODCALLTYPE ElementFromHandle(HWND, UiaElement**) = 0;
+};
+constexpr CLSID kUiaClientClass{0xff48dba4, 0x60ef, 0x4201, {0xaa, 0x87, 0x54, 0x10, 0x3e, 0xef, 0x59, 0x4e}};
+constexpr IID kUiaClientInterface{0x30cbe57d, 0xd9d0, 0x452a, {0xab, 0x13, 0x7a, 0xc5, 0xac, 0x48, 0x25, 0xee}};
+constexpr int kUiaControlType = 30003, kUiaName = 30005, kUiaLiveSetting = 30135;
+
+// A UI Automation property that is a number; -1 when it is not one.
+long UiaNumber(UiaElement* element, int property) {
+    VARIANT value;
+    ::VariantInit(&value);
+    long number = -1;
+    if (SUCCEEDED(element->GetCurrentPropertyValue(property, &value)) && value.vt == VT_I4) {
+        number = value.lVal;
+    }
+    ::VariantClear(&value);
+    return number;
+}
+
+std::string AccessibleLabel(HWND label, bool uia) {
+    (void)::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    std::ostringstream out;
+    IAccessible* accessible = nullptr;
+    if (FAILED(::AccessibleObjectFromWindow(label, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                            reinterpret_cast<void**>(&accessible))) ||
+        accessible == nullptr) {
+        return "error accessible";
+    }
+    VARIANT self;
+    ::VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    std::wstring name;
+    long role = 0;
+    NameAndRole(accessible, self, name, role);
+    accessible->Release();
+    out << "{\"name\":" << Json(name) << ",\"role\":" << role;
+    if (uia) {
+        // UI Automation's view: the control type, the name and the live setting (0 off, 1 polite).
+        UiaClient* client = nullptr;
+        UiaElement* element = nullptr;
+        out << ",\"uia\":";
+        if (SUCCEEDED(::CoCreateInstance(kUiaClientClass, nullptr, CLSCTX_INPROC_SERVER,
+                                         kUiaClientInterface, reinterpret_cast<void**>(&client))) &&
+            SUCCEEDED(client->ElementFromHandle(label, &element)) && element != nullptr) {
+            out << "{\"controlType\":" << UiaNumber(element, kUiaControlType)
+                << ",\"liveSetting\":" << UiaNumber(element, kUiaLiveSetting);
+            VARIANT value;
+            ::VariantInit(&value);
+            std::wstring uiaName;
+            if (SUCCEEDED(element->GetCurrentPropertyValue(kUiaName, &value)) && value.vt == VT_BSTR) {
+                uiaName.assign(value.bstrVal, ::SysStringLen(value.bstrVal));
+            }
+            ::VariantClear(&value);
+            out << ",\"name\":" << Json(uiaName) << "}";
+            element->Release();
+        } else {
+            out << "null";
+        }
+        if (client != nullptr) client->Release();
+    }
+    out << "}";
+    return "ok " + out.str();
+}
+
 // A root key by name, and the registry view it names: HKLM32 and HKLM64 are HKEY_LOCAL_MACHINE in
 // the 32-bit and the 64-bit view, whatever the driver's own bitness; the others are in the
 // driver's own view (the program's).
@@ -232,7 +375,8 @@ HKEY RootKey(const std::wstring& name, REGSAM& view) {
 // reg<TAB>set|delete|deletekey|query<TAB>ROOT\key<TAB>name<TAB>type<TAB>data: the prefix's
 // registry, written and read in this process (one process start instead of one reg.exe for each
 // value: on an emulated machine each start costs seconds). An empty name is the key's default
-// value. Data travels as UTF-8 with no tabs or line breaks; REG_MULTI_SZ holds one string.
+// value. Data travels as UTF-8 with no tabs or line breaks; REG_MULTI_SZ holds one string, REG_DWORD
+// a decimal number.
 // ROOT is one of RootKey's names.
 std::string Registry(const std::string& line) {
     std::vector<std::wstring> fields;
@@ -281,6 +425,11 @@ std::string Registry(const std::string& line) {
                                                   reinterpret_cast<BYTE*>(data), &size);
         ::RegCloseKey(key);
         if (status != ERROR_SUCCESS) return "none";
+        if (type == REG_DWORD) {
+            DWORD number = 0;
+            std::memcpy(&number, data, sizeof(number));
+            return "ok " + std::to_string(number);
+        }
         data[size / sizeof(wchar_t)] = 0;
         return "ok " + ToUtf8(data);
     }
@@ -292,14 +441,18 @@ std::string Registry(const std::string& line) {
         std::wstring data = fields[5];
         data.push_back(L'\0');
         if (type == REG_MULTI_SZ) data.push_back(L'\0');
+        const DWORD number = static_cast<DWORD>(std::wcstoul(fields[5].c_str(), nullptr, 10));
         HKEY key = nullptr;
         if (::RegCreateKeyExW(root, subkey.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view, nullptr, &key,
                               nullptr) != ERROR_SUCCESS) {
             return "error create";
         }
-        const LSTATUS status = ::RegSetValueExW(key, valueName, 0, type,
-                                                reinterpret_cast<const BYTE*>(data.data()),
-                                                static_cast<DWORD>(data.size() * sizeof(wchar_t)));
+        const LSTATUS status =
+            kind == L"REG_DWORD"
+                ? ::RegSetValueExW(key, valueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                                   sizeof(number))
+                : ::RegSetValueExW(key, valueName, 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                                   static_cast<DWORD>(data.size() * sizeof(wchar_t)));
         ::RegCloseKey(key);
         return status == ERROR_SUCCESS ? "ok" : "error " + std::to_string(status);
     }
@@ -523,6 +676,15 @@ std::string Answer(const std::string& line) {
                                                 : INVALID_HANDLE_VALUE;
                 reached = reader != INVALID_HANDLE_VALUE;
                 if (reader != INVALID_HANDLE_VALUE) ::CloseHandle(reader);
+            } else if (what == "announced") {
+                // announced <n>: the listener has heard n live regions' changes of the program.
+                std::size_t heard = 0;
+                ::EnterCriticalSection(&g_announcementsLock);
+                for (const Announcement& announcement : g_announcements) {
+                    if (announcement.process == g_process.id) ++heard;
+                }
+                ::LeaveCriticalSection(&g_announcementsLock);
+                reached = heard >= static_cast<std::size_t>(std::atoi(unescaped.c_str()));
             } else if (what == "msgbox") {
                 reached = FindTopWindow(L"#32770", true) != nullptr;
             } else if (what == "exit") {
@@ -737,6 +899,44 @@ std::string Answer(const std::string& line) {
         const HANDLE event = ::CreateEventW(nullptr, TRUE, FALSE, FromUtf8(rest).c_str());
         return event == nullptr ? "error " + std::to_string(::GetLastError()) : "ok";
     }
+    if (command == "listen") {
+        // listen: from now on, every live region's change that any program announces is heard
+        // (an out-of-context WinEvent hook, as a screen reader sets one).
+        if (g_listener == nullptr) {
+            const HANDLE ready = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+            g_listener = ::CreateThread(nullptr, 0, Listen, ready, 0, nullptr);
+            if (g_listener == nullptr) return "error thread";
+            ::WaitForSingleObject(ready, INFINITE);
+            ::CloseHandle(ready);
+            if (::WaitForSingleObject(g_listener, 0) == WAIT_OBJECT_0) return "error hook";
+        }
+        return "ok";
+    }
+    if (command == "announcements") {
+        // announcements: what the program under test announced since it started, as JSON:
+        // [milliseconds since start, accessible name, role] each.
+        std::ostringstream out;
+        out << "ok [";
+        bool first = true;
+        ::EnterCriticalSection(&g_announcementsLock);
+        for (const Announcement& heard : g_announcements) {
+            if (heard.process != g_process.id) continue;
+            out << (first ? "" : ",") << "[" << static_cast<long long>(heard.ms - g_process.startMs) << ","
+                << Json(heard.name) << "," << heard.role << "]";
+            first = false;
+        }
+        ::LeaveCriticalSection(&g_announcementsLock);
+        return out.str() + "]";
+    }
+    if (command == "accessible" || command == "uia") {
+        // accessible: the label's accessible name and role (MSAA); uia: UI Automation's view too.
+        const HWND window = MainWindow();
+        if (window == nullptr) return "none";
+        for (const Child& child : Descendants(window)) {
+            if (ClassName(child.window) == L"PruvoltLabel") return AccessibleLabel(child.window, command == "uia");
+        }
+        return "none";
+    }
     if (command == "kill") {
         if (g_process.handle != nullptr) ::TerminateProcess(g_process.handle, 99);
         return "ok";
@@ -747,7 +947,17 @@ std::string Answer(const std::string& line) {
 }  // namespace
 
 int main() {
+    // Aware of each monitor's density, as the program is: the windows' places and the screenshots
+    // are then in the screen's own pixels, not scaled for a program that knows no density.
+    using SetContextFunction = BOOL(WINAPI*)(HANDLE);
+    const auto setContext = reinterpret_cast<SetContextFunction>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
+    // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2, which older SDK headers lack.
+    if (setContext == nullptr || !setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)))) {
+        ::SetProcessDPIAware();
+    }
     ::QueryPerformanceFrequency(&g_frequency);
+    ::InitializeCriticalSection(&g_announcementsLock);
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     char buffer[8192];
     while (std::fgets(buffer, sizeof(buffer), stdin) != nullptr) {

@@ -157,6 +157,37 @@ def set_windows_version(arch, version):
         set_registry(arch, r"HKCU\Software\Wine", "Version", version)
 
 
+def restart_server(arch):
+    """Stops the prefix's server and every process in it, and starts it again: some settings (the
+    system colours) are read when the server's first process starts, not after."""
+    close_registry_drivers()
+    env = wine_env(arch)
+    for flag in ("-k", "-w"):
+        subprocess.run([WINESERVER, flag], env=env, check=False, timeout=scaled(60),
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run([WINESERVER, "-p"], env=env, check=True, timeout=scaled(60),
+                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def change_prefix(case, arch, settings):
+    """Sets registry values, (key, name, value, kind) each, in the prefix shared by the suite and
+    restarts its server, until the test case ends: then the values are put back as they were, and
+    the server restarted again."""
+    originals = [(key, name, query_registry(arch, key, name), kind) for key, name, _, kind in settings]
+
+    def restore():
+        for key, name, value, kind in originals:
+            if value is None:
+                delete_registry(arch, key, name)
+            else:
+                set_registry(arch, key, name, value, kind)
+        restart_server(arch)
+    case.addCleanup(restore)
+    for key, name, value, kind in settings:
+        set_registry(arch, key, name, value, kind)
+    restart_server(arch)
+
+
 def windows_to_unix(arch, path):
     """C:\\a\\b -> the file in the prefix's drive_c."""
     assert path[1:3] == ":\\", path
@@ -423,7 +454,8 @@ class Driver:
                                             stderr=self.errors, encoding="utf-8", errors="replace",
                                             bufsize=1)
             self.answers = queue.Queue()
-            threading.Thread(target=self._read_answers, daemon=True).start()
+            self.reader = threading.Thread(target=self._read_answers, daemon=True)
+            self.reader.start()
             try:
                 self.ask("hello")
                 return
@@ -482,6 +514,10 @@ class Driver:
             except (BrokenPipeError, subprocess.TimeoutExpired):
                 self.process.kill()
                 self.process.wait()
+        # Its output once read to the end (a process that Wine started may still hold it open).
+        self.reader.join(timeout=scaled(5))
+        if not self.reader.is_alive():
+            self.process.stdout.close()
         self.errors.close()
 
 
@@ -599,6 +635,19 @@ class Run:
 
     def label(self):
         return self.control(self.describe(), "PruvoltLabel")["text"]
+
+    def announcements(self):
+        """The live regions' changes the program announced since it started, as the driver's
+        listener heard them (see "listen"): [ms since start, accessible name, role] each."""
+        answer = self.driver.ask("announcements")
+        assert answer.startswith("ok "), answer
+        return json.loads(answer[3:])
+
+    def accessible(self):
+        """The label's accessible name and role, as a screen reader's MSAA client reads them."""
+        answer = self.driver.ask("accessible")
+        assert answer.startswith("ok "), answer
+        return json.loads(answer[3:])
 
     def click(self, control_id):
         assert self.driver.ask(f"click {control_id}") == "ok"

@@ -48,7 +48,8 @@ class ProgramFile(unittest.TestCase):
         # File virtualization, which lets Jet write its lock file, goes with no requested level.
         self.assertNotIn("requestedExecutionLevel", manifest)
         self.assertIn('name="Microsoft.Windows.Common-Controls" version="6.0.0.0"', manifest)
-        self.assertRegex(manifest, r"<dpiAware[^>]*>false</dpiAware>")
+        self.assertRegex(manifest, r"<dpiAware [^>]*>true</dpiAware>")
+        self.assertRegex(manifest, r"<dpiAwareness [^>]*>PerMonitorV2, PerMonitor</dpiAwareness>")
 
     def test_no_word_of_an_installer_in_the_name_or_the_version_resource(self):
         self.assertIsNone(INSTALLER_WORDS.search(PROGRAM.name))

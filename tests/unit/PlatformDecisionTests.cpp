@@ -9,6 +9,7 @@
 #include "platform/Paths.h"
 #include "platform/SecurityDescriptors.h"
 #include "platform/Signatures.h"
+#include "platform/WindowDesign.h"
 
 namespace pruvolt::test {
 namespace {
@@ -197,6 +198,21 @@ TEST(Signatures, OnlyASoundSignatureOfThePublisherThroughATrustedChainIsGenuine)
         EXPECT_EQ(DecideSignature(row.facts), row.verdict)
             << std::hex << row.facts.trustResult << " " << row.facts.chainErrors;
     }
+}
+
+// The window's twips on the screen: the design's pixels at 96 dpi, the same twips scaled at any
+// other density, halves rounded away from zero on both sides of the origin (the highlight of the
+// strip wraps to minus its width, the window goes to -20000).
+TEST(WindowDesign, TwipsToPixelsAtTheMonitorsDensity) {
+    EXPECT_EQ(ToPixels(4050, 96), 270);
+    EXPECT_EQ(ToPixels(7.5f, 96), 1);
+    EXPECT_EQ(ToPixels(-20000, 96), -1333);
+    EXPECT_EQ(ToPixels(3615, 144), 362);
+    EXPECT_EQ(ToPixels(-1215, 144), -122);
+    EXPECT_EQ(ToPixels(-150, 144), -15);
+    EXPECT_EQ(ToPixels(1365, 120), 114);  // 113.75
+    EXPECT_FLOAT_EQ(ToTwips(525, 144), 5250.0f);
+    EXPECT_FLOAT_EQ(ToTwips(-1, 96), -15.0f);
 }
 
 }  // namespace

@@ -38,6 +38,9 @@ PROBING_LABEL = "\r\n正在測試連線資料中...\r\n請稍候..."
 ERROR_NUMBER = re.compile(r"錯誤代碼 \((-?\d+)\)")
 DESCRIPTION_PREFIX = "回報內容："
 INSTALL_BUTTON, EXIT_BUTTON = 100, 102
+# What a screen reader is told of the label: MSAA's ROLE_SYSTEM_STATICTEXT, UI Automation's Text
+# control type, and its LiveSetting Polite.
+ROLE_STATIC_TEXT, UIA_TEXT_CONTROL, LIVE_SETTING_POLITE = 0x29, 50020, 1
 PACKAGE_FILES = {"pruvolt.exe", "testdb.mdb", "PACKAGING.txt"}
 
 # Jet 4.0's OLE DB provider (CLSID_JOLT40), its ProgID, and ADO's recordset.
@@ -489,8 +492,9 @@ class Driver:
 
 
 def window(package, driver_program, artifacts):
-    """The program started as a user starts it: its label must give the verdict of success, and
-    its exit button must end it."""
+    """The program started as a user starts it: its label must give the verdict of success, be
+    told to screen readers as static text named by its text in a polite live region, and announce
+    the verdict; its exit button must end it."""
     report = Report(artifacts, "window")
     shots = Path(artifacts)
     shots.mkdir(parents=True, exist_ok=True)
@@ -498,6 +502,8 @@ def window(package, driver_program, artifacts):
     ended = False
     try:
         driver.ask("hello")  # any first line: the driver is up once it answers
+        # A screen reader's out-of-context WinEvent hook, set before the program starts.
+        report.require(driver.ask("listen") == "ok", "the driver listens for live regions' changes")
         started = driver.ask(f'start "{windows_path(Path(package) / "pruvolt.exe")}"')
         if not report.require(started.startswith("ok "), f"pruvolt.exe started: {started}"):
             return report.finish()
@@ -521,6 +527,22 @@ def window(package, driver_program, artifacts):
         report.require(EXIT_BUTTON in buttons and buttons[EXIT_BUTTON]["visible"]
                        and not (INSTALL_BUTTON in buttons and buttons[INSTALL_BUTTON]["visible"]),
                        "only the exit button is offered")
+        # The label as screen readers see it (MSAA and UI Automation), and what they heard.
+        seen = driver.ask("uia")
+        report(f"the label to screen readers: {seen}")
+        seen = json.loads(seen[3:]) if seen.startswith("ok ") else {}
+        uia = seen.get("uia") or {}
+        report.require(seen.get("role") == ROLE_STATIC_TEXT and seen.get("name") == label,
+                       "MSAA: static text, named by the label's text")
+        report.require(uia.get("controlType") == UIA_TEXT_CONTROL and uia.get("name") == label,
+                       "UI Automation: a Text control, named by the label's text")
+        report.require(uia.get("liveSetting") == LIVE_SETTING_POLITE, "UI Automation: LiveSetting Polite")
+        heard = driver.ask("wait announced 10000 2")
+        announcements = driver.ask("announcements")
+        report(f"announced: {announcements}")
+        names = [name for _, name, _ in json.loads(announcements[3:])] if announcements.startswith("ok ") else []
+        report.require(heard.startswith("ok ") and len(names) == 2 and names[-1] == label,
+                       "two live regions' changes announced, the probing text and the verdict")
         # Above any console of the runner's, then the window and the whole screen.
         report(f"topmost: {driver.ask('topmost')}")
         report(f"screenshot: {driver.ask('screenshot ' + windows_path(shots / 'window.bmp'))}")
