@@ -63,6 +63,9 @@ if [ "$lane" = x64 ]; then
   exit 0
 fi
 
+stage "release reproducible (two clones)"
+tools/check-reproducible.sh
+
 if tools/can-run-32bit.sh && [ "${PRUVOLT_VM32:-0}" = 0 ]; then
   stage "32-bit end to end, native Wine"
   ctest --preset windows --verbose
