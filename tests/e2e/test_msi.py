@@ -1,6 +1,7 @@
 """The release's MSI under Wine's Windows Installer, in each prefix, as a deployment tool runs it:
 msiexec silent, its exit code read from the process by our driver. An older build of the package
-(made by the release script from the same files, with an older version and other notes) is
+(made by the release script from the same files, with an older version, other notes, and the
+engine's installers as a packager adds them) is
 installed first, upgraded by the release's own MSI, and then refused as a downgrade; the release is
 uninstalled, with Jet's lock file left in its folder, and uninstalled again."""
 import json
@@ -13,7 +14,7 @@ import unittest
 from pathlib import Path
 
 from harness import (ARCHS, ARTIFACTS, BITS, BUILD, DATABASE, PROGRAM, STATE, Driver, ProgramTestCase,
-                     query_registry, register_ado_double, registry, scaled, windows_to_unix)
+                     STANDIN, query_registry, register_ado_double, registry, scaled, windows_to_unix)
 
 SOURCE = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(SOURCE / "packaging"))
@@ -64,8 +65,12 @@ class Msi(ProgramTestCase):
         shutil.rmtree(older, ignore_errors=True)
         older.mkdir(parents=True)
         (older / "PACKAGING.txt").write_text("an older build\n")
+        # A packager's build, with the engine's installers (stand-ins), which the upgrade then removes.
+        for name in ("ade.exe", "ade64.exe"):
+            (older / name).write_bytes(STANDIN.read_bytes() + name.encode())
         subprocess.run([sys.executable, str(release.__file__), "--program", str(PROGRAM),
                         "--database", str(DATABASE), "--notes", str(older / "PACKAGING.txt"),
+                        "--installers", str(older),
                         "--version", OLDER_VERSION, "--epoch", "1600000000", "--out", str(older),
                         "--msi-only"], check=True, stdout=subprocess.DEVNULL)
         cls.older = older / f"Pruvolt-{OLDER_VERSION}-win32.msi"
@@ -118,14 +123,17 @@ class Msi(ProgramTestCase):
 
         self.assertEqual(self.msiexec(driver, arch, "install-older", "/i", f"{MSI_FOLDER}\\older.msi"), SUCCESS)
         self.assertEqual(sorted(path.name for path in installed.iterdir()),
-                         ["PACKAGING.txt", "pruvolt.exe", "testdb.mdb"])
+                         ["PACKAGING.txt", "ade.exe", "ade64.exe", "pruvolt.exe", "testdb.mdb"])
         self.assertEqual((installed / "PACKAGING.txt").read_text(), "an older build\n")
+        self.assertEqual((installed / "ade64.exe").read_bytes(), STANDIN.read_bytes() + b"ade64.exe")
         self.assertEqual(self.registered_version(arch, OLDER_VERSION), OLDER_VERSION)
 
         # The release replaces the older build: its files, one product registered.
         self.assertEqual(self.msiexec(driver, arch, "upgrade", "/i", f"{MSI_FOLDER}\\current.msi"), SUCCESS)
         self.assertEqual(self.registered_version(arch, self.version), self.version)
         self.assertIsNone(self.registered_version(arch, OLDER_VERSION), "the older build is still registered")
+        self.assertEqual(sorted(path.name for path in installed.iterdir()),
+                         ["PACKAGING.txt", "pruvolt.exe", "testdb.mdb"])
         for name, built in (("pruvolt.exe", PROGRAM), ("testdb.mdb", DATABASE),
                             ("PACKAGING.txt", SOURCE / "packaging" / "PACKAGING.txt")):
             self.assertEqual((installed / name).read_bytes(), built.read_bytes(), name)
