@@ -44,16 +44,13 @@ def product_code(upgrade_code, version):
 
 
 def write_zip(path, top, files, epoch):
-    """The files in one folder `top`, sorted by name, each stamped `epoch` in UTC, mode 644 (the
-    folder 755), made on Unix, with no extra fields: nothing of the builder's machine."""
+    """The files in one folder `top` (named by the entries' paths alone), sorted by name, each
+    stamped `epoch` in UTC, mode 644, made on Unix, with no extra fields: nothing of the builder's
+    machine."""
     stamp = max(datetime.datetime.fromtimestamp(epoch, datetime.timezone.utc),
                 datetime.datetime(1980, 1, 1, tzinfo=datetime.timezone.utc))
     date_time = stamp.timetuple()[:6]
     with zipfile.ZipFile(path, "w") as archive:
-        folder = zipfile.ZipInfo(top + "/", date_time)
-        folder.create_system = 3
-        folder.external_attr = (0o40755 << 16) | 0x10
-        archive.writestr(folder, b"")
         for name in sorted(files):
             entry = zipfile.ZipInfo(f"{top}/{name}", date_time)
             entry.create_system = 3
