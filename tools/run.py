@@ -55,7 +55,7 @@ def make_prefix():
     started = time.time()
     shutil.rmtree(prefix, ignore_errors=True)
     prefix.mkdir(parents=True)
-    harness.run_wine(arch, "wineboot", "-i", timeout=600)
+    harness.boot_new_prefix(arch)
     harness.prepare_prefix(arch)
     harness.close_registry_drivers()
     # The server writes the registry out when it ends.

@@ -394,11 +394,40 @@ def setup():
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         # One after the other: a 64-bit prefix made while a 32-bit one is being made, side by
         # side, came out without its kernel32 on the emulated machine.
-        run_wine(arch, "wineboot", "-i", timeout=600)
+        boot_new_prefix(arch)
         prepare_prefix(arch)
         trust_test_root(arch)
         print(f"prefix{arch}: ready in {time.time() - started:.1f} s")
     print(f"display {(STATE / 'display').read_text()}, screen {SCREEN[0]}x{SCREEN[1]}")
+
+
+def wineboot_running(arch):
+    """Whether a wineboot of this prefix still runs (its process's environment names the prefix)."""
+    wanted = f"WINEPREFIX={prefix_dir(arch)}".encode()
+    for entry in Path("/proc").iterdir():
+        try:
+            if (entry.name.isdigit() and b"wineboot" in (entry / "cmdline").read_bytes()
+                    and wanted in (entry / "environ").read_bytes().split(b"\0")):
+                return True
+        except OSError:  # ended meanwhile, or not ours to read
+            continue
+    return False
+
+
+def boot_new_prefix(arch):
+    """Makes a new prefix's files. Wine's loader waits a fixed five minutes for a new prefix's first
+    boot: on a machine slow enough (the emulated one, under load) it gives up and the command fails
+    (a DLL not found, exit 53) while wineboot goes on making the files. Then that wineboot is waited
+    for to its end, and the prefix is booted again, which must succeed."""
+    if run_wine(arch, "wineboot", "-i", check=False, timeout=900).returncode == 0:
+        return
+    deadline = time.time() + scaled(900)
+    while wineboot_running(arch):
+        if time.time() > deadline:
+            raise RuntimeError(f"the first boot of prefix{arch} did not end")
+        time.sleep(1)
+    print(f"prefix{arch}: its first boot outlived Wine's own wait; booted again", flush=True)
+    run_wine(arch, "wineboot", timeout=600)
 
 
 def prepare_prefix(arch):
