@@ -82,6 +82,15 @@ try:
     try:
         run.start()
         shown = run.wait("shown", 30000)
+        if shown is None:
+            # A Wine process now and then hangs while it starts (the suite starts its driver again
+            # for the same reason): once, the program is ended and started again.
+            print("The window was not shown in time; the program is started once more.", flush=True)
+            run.driver.ask("kill")
+            run.start()
+            shown = run.wait("shown", 30000)
+        if shown is None:
+            sys.exit("The program's window was never shown.")
         verdict = run.wait("labelchange", 120000, PROBING)
         label = run.label()
         run.screenshot("screenshot")
