@@ -29,10 +29,11 @@ CXX_ONLY_WARNINGS = ["-Wmismatched-tags"]
 # which clang 19 reports from inside the system header. The Windows target keeps the warning
 # (MSVC's C4996), and the MSVC build reports it itself.
 NATIVE_ONLY = ["-Wno-deprecated-declarations"]
-# What the build's compiler takes that clang need not see: its outputs and dependency files, and
-# its own warning switches, which the list above replaces.
+# What the build's compiler takes that clang need not see: its outputs and dependency files, GCC's
+# link-time optimisation (code generation only; clang knows no fat objects for Windows), and its
+# own warning switches, which the list above replaces.
 DROPPED_WITH_VALUE = {"-o", "-MT", "-MF", "-MQ"}
-DROPPED = {"-c", "-MD", "-MMD"}
+DROPPED = {"-c", "-MD", "-MMD", "-flto", "-ffat-lto-objects"}
 
 
 def ours(path):

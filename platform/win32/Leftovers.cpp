@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/win32/Handles.h"
+#include "platform/win32/Security.h"
 
 namespace pruvolt::win32 {
 
@@ -26,19 +27,6 @@ bool IsPrivateFolderName(const std::wstring& name) {
         if (dash ? c != L'-' : !hex) return false;
     }
     return true;
-}
-
-// A token's SID of the class asked for (TokenUser or TokenOwner), copied out; empty when unknown.
-std::vector<BYTE> TokenSid(HANDLE token, TOKEN_INFORMATION_CLASS kind) {
-    DWORD size = 0;
-    (void)::GetTokenInformation(token, kind, nullptr, 0, &size);
-    std::vector<BYTE> buffer(size);
-    if (size == 0 || !::GetTokenInformation(token, kind, buffer.data(), size, &size)) return {};
-    const PSID sid = kind == TokenUser ? reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid
-                                       : reinterpret_cast<TOKEN_OWNER*>(buffer.data())->Owner;
-    const DWORD length = ::GetLengthSid(sid);
-    const auto* bytes = static_cast<const BYTE*>(sid);
-    return std::vector<BYTE>(bytes, bytes + length);
 }
 
 bool SameSid(PSID sid, std::vector<BYTE>& known) {

@@ -19,20 +19,36 @@ UniqueLocal SecurityDescriptorFromSddl(const std::wstring& sddl) {
     return UniqueLocal(descriptor);
 }
 
-std::wstring RunningAccountSid() {
+std::vector<BYTE> TokenSid(HANDLE token, TOKEN_INFORMATION_CLASS kind) {
+    DWORD size = 0;
+    (void)::GetTokenInformation(token, kind, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    if (size == 0 || !::GetTokenInformation(token, kind, buffer.data(), size, &size)) return {};
+    const PSID sid = kind == TokenUser ? reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid
+                                       : reinterpret_cast<TOKEN_OWNER*>(buffer.data())->Owner;
+    const DWORD length = ::GetLengthSid(sid);
+    const auto* bytes = static_cast<const BYTE*>(sid);
+    return std::vector<BYTE>(bytes, bytes + length);
+}
+
+namespace {
+
+UniqueHandle ProcessToken() {
     HANDLE token = nullptr;
     if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
         throw ErrorFromWin32(::GetLastError());
     }
-    const UniqueHandle ownedToken(token);
-    DWORD size = 0;
-    (void)::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    std::vector<BYTE> buffer(size);
-    if (size == 0 || !::GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) {
-        throw ErrorFromWin32(::GetLastError());
-    }
+    return UniqueHandle(token);
+}
+
+}  // namespace
+
+std::wstring RunningAccountSid() {
+    const UniqueHandle token = ProcessToken();
+    std::vector<BYTE> sid = TokenSid(token.Get(), TokenUser);
     wchar_t* text = nullptr;
-    if (!::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
+    // Empty: GetTokenInformation's error stands.
+    if (sid.empty() || !::ConvertSidToStringSidW(sid.data(), &text)) {
         throw ErrorFromWin32(::GetLastError());
     }
     const UniqueLocal ownedText(text);
@@ -53,14 +69,10 @@ std::wstring SidText(PSID sid) {
 }  // namespace
 
 bool TokenIsElevated() {
-    HANDLE token = nullptr;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
-        throw ErrorFromWin32(::GetLastError());
-    }
-    const UniqueHandle ownedToken(token);
+    const UniqueHandle token = ProcessToken();
     TOKEN_ELEVATION elevation{};
     DWORD size = 0;
-    if (!::GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size)) {
+    if (!::GetTokenInformation(token.Get(), TokenElevation, &elevation, sizeof(elevation), &size)) {
         throw ErrorFromWin32(::GetLastError());
     }
     return elevation.TokenIsElevated != 0;

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/SecurityDescriptors.h"
 
@@ -14,6 +15,9 @@ namespace pruvolt::win32 {
 
 // A self-relative security descriptor; raises when the text does not describe one.
 UniqueLocal SecurityDescriptorFromSddl(const std::wstring& sddl);
+
+// A token's SID of the class asked for (TokenUser or TokenOwner), copied out; empty when unknown.
+std::vector<BYTE> TokenSid(HANDLE token, TOKEN_INFORMATION_CLASS kind);
 
 // The SID of the account this process runs as, as text ("S-1-5-18" for SYSTEM).
 std::wstring RunningAccountSid();
