@@ -7,7 +7,7 @@
 
 namespace pruvolt {
 
-// The text with each insert %1 to %99 (and its !format! specification, if any) replaced by
+// The text with each insert %1 to %99 (and the !format! that may follow it) replaced by
 // `subject`, in one pass: what `subject` brings in is never read as an insert. "%%" is a percent
 // sign; any other "%" stays as written.
 inline std::wstring FillMessageInserts(const std::wstring& text, const std::wstring& subject) {
@@ -25,7 +25,7 @@ inline std::wstring FillMessageInserts(const std::wstring& text, const std::wstr
         } else if (next >= L'1' && next <= L'9') {
             i += 1;
             if (i + 1 < text.size() && text[i + 1] >= L'0' && text[i + 1] <= L'9') ++i;
-            // A format specification: "%1!s!".
+            // An insert with its format: "%1!s!".
             if (i + 1 < text.size() && text[i + 1] == L'!') {
                 const std::size_t end = text.find(L'!', i + 2);
                 if (end != std::wstring::npos) i = end;
