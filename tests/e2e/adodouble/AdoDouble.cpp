@@ -56,16 +56,26 @@ void Log(const std::wstring& line) {
 }
 
 // When the test names a file in PRUVOLT_ADO_DOUBLE_WAIT, Open answers only once that file exists:
-// the probe blocks the program's thread as long as the test likes. A file that never comes ends
-// the wait after two minutes, so that a failed test cannot hang the program.
+// the probe blocks the program's thread as long as the test likes. The double looks again at each
+// change of names in the file's folder; a file that never comes ends the wait after two minutes,
+// so that a failed test cannot hang the program.
 void WaitForRelease() {
     const std::wstring path = Environment(L"PRUVOLT_ADO_DOUBLE_WAIT");
     if (path.empty()) return;
+    const std::wstring folder = path.substr(0, path.find_last_of(L'\\') + 1);
+    const HANDLE changes = ::FindFirstChangeNotificationW(folder.c_str(), FALSE,
+                                                          FILE_NOTIFY_CHANGE_FILE_NAME);
+    if (changes == INVALID_HANDLE_VALUE) return;
     const ULONGLONG deadline = ::GetTickCount64() + 120000;
-    while (::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES &&
-           ::GetTickCount64() < deadline) {
-        ::Sleep(20);
+    for (ULONGLONG now = ::GetTickCount64();
+         ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && now < deadline;
+         now = ::GetTickCount64()) {
+        if (::WaitForSingleObject(changes, static_cast<DWORD>(deadline - now)) != WAIT_OBJECT_0 ||
+            !::FindNextChangeNotification(changes)) {
+            break;
+        }
     }
+    ::FindCloseChangeNotification(changes);
 }
 
 // The variant's type and its value as text, as VariantChangeType makes it.
