@@ -401,17 +401,18 @@ def setup():
     print(f"display {(STATE / 'display').read_text()}, screen {SCREEN[0]}x{SCREEN[1]}")
 
 
-def wineboot_running(arch):
-    """Whether a wineboot of this prefix still runs (its process's environment names the prefix)."""
+def wineboots(arch):
+    """The processes of a wineboot of this prefix that still run (their environment names it)."""
     wanted = f"WINEPREFIX={prefix_dir(arch)}".encode()
+    pids = []
     for entry in Path("/proc").iterdir():
         try:
             if (entry.name.isdigit() and b"wineboot" in (entry / "cmdline").read_bytes()
                     and wanted in (entry / "environ").read_bytes().split(b"\0")):
-                return True
+                pids.append(int(entry.name))
         except OSError:  # ended meanwhile, or not ours to read
             continue
-    return False
+    return pids
 
 
 def boot_new_prefix(arch):
@@ -422,10 +423,17 @@ def boot_new_prefix(arch):
     if run_wine(arch, "wineboot", "-i", check=False, timeout=900).returncode == 0:
         return
     deadline = time.time() + scaled(900)
-    while wineboot_running(arch):
-        if time.time() > deadline:
-            raise RuntimeError(f"the first boot of prefix{arch} did not end")
-        time.sleep(1)
+    for pid in wineboots(arch):
+        try:
+            process = os.pidfd_open(pid)
+        except ProcessLookupError:  # ended meanwhile
+            continue
+        try:
+            # A process's descriptor becomes readable when the process has ended.
+            if not select.select([process], [], [], max(0, deadline - time.time()))[0]:
+                raise RuntimeError(f"the first boot of prefix{arch} did not end")
+        finally:
+            os.close(process)
     print(f"prefix{arch}: its first boot outlived Wine's own wait; booted again", flush=True)
     run_wine(arch, "wineboot", timeout=600)
 
